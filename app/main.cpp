@@ -1,0 +1,12 @@
+#include <QApplication>
+
+#include "tovik_all_in_one.h"
+
+int main(int argc, char *argv[])
+{
+    QApplication a(argc, argv);
+    Tovik_all_in_one w;
+    w.show();
+    const int result = a.exec();
+    return result;
+}
