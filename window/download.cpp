@@ -1,0 +1,315 @@
+// Starting, following and stopping a transfer, saving what it received, and
+// the actions on the saved file and on the window.
+
+#include "tovik_all_in_one.h"
+
+#include "safe_names.h"
+#include "streamed_file.h"
+#include "texts.h"
+#include "window_form.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <limits>
+
+namespace {
+
+constexpr int SpeedTickMs = 1000;
+// The reply holds at most this much before the bytes go to disk, so memory
+// stays flat whatever the size of the file.
+constexpr qint64 ReadBufferSize = 1024 * 1024;
+constexpr double BytesPerMegabyte = 1024.0 * 1024.0;
+
+const char DownloadImage[] = ":/Icons/1498635164_download.png";
+const char CancelImage[] = ":/Icons/1452778310_Cancel.png";
+
+QString text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+QString amountText(qint64 bytes)
+{
+    return QString::number(bytes / BytesPerMegabyte, 'f', 1) + text(Texts::MegabyteUnit);
+}
+
+bool isFetchable(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty()
+           && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+bool hasSuccessStatus(const QNetworkReply *reply)
+{
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    return status.isValid() && status.toInt() / 100 == 2;
+}
+
+// The bar holds 32-bit values: larger counts are scaled down together.
+void showProgressOn(QProgressBar *bar, qint64 bytesRead, qint64 totalBytes)
+{
+    if (totalBytes < 0) {
+        bar->setRange(0, 0); // size not announced: a busy indicator
+        return;
+    }
+    int shift = 0;
+    while ((totalBytes >> shift) > std::numeric_limits<int>::max())
+        ++shift;
+    bar->setMaximum(int(totalBytes >> shift));
+    bar->setValue(int(qBound<qint64>(0, bytesRead, totalBytes) >> shift));
+}
+
+} // namespace
+
+void Tovik_all_in_one::on_btnDownload_clicked()
+{
+    if (isDownloading) {
+        cancelRequested = true;
+        if (currentReply)
+            currentReply->abort();
+        return;
+    }
+    if (pendingReply)
+        return; // the last transfer is still ending: never run two at once
+    currentReply = Download(QUrl(downloadLink, QUrl::TolerantMode));
+}
+
+QNetworkReply *Tovik_all_in_one::Download(QUrl url)
+{
+    if (refuseUnsafeStart(url))
+        return nullptr;
+    if (!QDir(downloadFolder).exists())
+        QDir().mkpath(downloadFolder);
+
+    networkManager = new QNetworkAccessManager(this);
+    // A link that moved to a mirror saves the real file, never over a less safe scheme.
+    networkManager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply *reply = networkManager->get(QNetworkRequest(url));
+    reply->setReadBufferSize(ReadBufferSize);
+    pendingReply = reply;
+    transferFile = std::make_unique<StreamedFile>(downloadFolder + QLatin1Char('/') + fileName);
+
+    connect(networkManager, SIGNAL(finished(QNetworkReply*)), this, SLOT(receiveData(QNetworkReply*)));
+    connect(reply, SIGNAL(downloadProgress(qint64,qint64)), this, SLOT(networkReplyProgress(qint64,qint64)));
+    connect(reply, &QNetworkReply::readyRead, this, &Tovik_all_in_one::writeArrivedBytes);
+
+    speedTimer->start(SpeedTickMs);
+    ui->cbName->setEnabled(false);
+    ui->cbVer->setEnabled(false);
+    ui->statusBar->showMessage(saveFileName(QUrl(downloadLink, QUrl::TolerantMode)) + text(Texts::Downloading));
+    ui->btnDownload->setText(text(Texts::StopButton));
+    ui->btnDownload->setIcon(QIcon(QString::fromLatin1(CancelImage)));
+    isDownloading = true;
+    return reply;
+}
+
+bool Tovik_all_in_one::refuseUnsafeStart(const QUrl &url)
+{
+    // Names from the catalogue must not lead out of the downloads folder.
+    if (!SafeNames::isSafeVersionName(versionName) || !SafeNames::isSafeFileName(fileName)) {
+        reportFailure(QMessageBox::Critical, text(Texts::CannotSave), text(Texts::CannotSave));
+        return true;
+    }
+    // file:, data: and qrc: links are never fetched: only the web is.
+    if (!isFetchable(url)) {
+        reportFailure(QMessageBox::Critical, text(Texts::LinkNotFound), text(Texts::LinkNotFound));
+        return true;
+    }
+    return false;
+}
+
+void Tovik_all_in_one::writeArrivedBytes()
+{
+    if (pendingReply && transferFile)
+        drainInto(pendingReply, *transferFile);
+}
+
+void Tovik_all_in_one::drainInto(QIODevice *data, StreamedFile &file)
+{
+    const auto *reply = qobject_cast<QNetworkReply *>(data);
+    const bool keep = !file.hasFailed() && (!reply || hasSuccessStatus(reply));
+    for (;;) {
+        const QByteArray piece = data->read(ReadBufferSize);
+        if (piece.isEmpty())
+            return;
+        // An error page or a redirect's body is never the file: it is dropped.
+        if (keep && !file.write(piece)) {
+            stopTransferForSaveFailure();
+            return;
+        }
+    }
+}
+
+void Tovik_all_in_one::stopTransferForSaveFailure()
+{
+    // Stopped from the event loop, not from inside the reply's own signal.
+    if (pendingReply)
+        QTimer::singleShot(0, pendingReply, &QNetworkReply::abort);
+}
+
+void Tovik_all_in_one::networkReplyProgress(qint64 bytesRead, qint64 totalBytes)
+{
+    showProgressOn(ui->progressBar, bytesRead, totalBytes);
+    showTransferAmounts(bytesRead, totalBytes);
+    bytesSinceTick += bytesRead - bytesReceived;
+    bytesReceived = bytesRead;
+    // A transfer of unknown size stays busy until it ends.
+    if (totalBytes < 0 || totalBytes > bytesRead)
+        ui->progressBar->show();
+    else
+        resetControl();
+}
+
+void Tovik_all_in_one::showTransferAmounts(qint64 bytesRead, qint64 totalBytes)
+{
+    const QString total = totalBytes < 0 ? text(Texts::UnknownTotal) : amountText(totalBytes);
+    ui->lbl_Total->setText(text(Texts::ValuePrefix) + amountText(bytesRead)
+                           + text(Texts::AmountSeparator) + total);
+}
+
+void Tovik_all_in_one::updateCaption()
+{
+    const float megabytes = float(bytesSinceTick) / 1024 / 1024;
+    ui->lbl_Speed->setText(text(Texts::ValuePrefix) + QString::number(megabytes, 'f', 2)
+                           + text(Texts::SpeedUnit));
+    bytesSinceTick = 0;
+}
+
+void Tovik_all_in_one::resetControl()
+{
+    ui->progressBar->hide();
+    speedTimer->stop();
+    bytesSinceTick = 0;
+    bytesReceived = 0;
+    ui->lbl_Speed->setText(text(Texts::ResetSpeed));
+    ui->lbl_Total->setText(text(Texts::ResetTotal));
+    ui->cbName->setEnabled(true);
+    ui->cbVer->setEnabled(true);
+    ui->btnDownload->setEnabled(true);
+    cancelRequested = false;
+    isDownloading = false;
+    ui->btnDownload->setIcon(QIcon(QString::fromLatin1(DownloadImage)));
+    ui->btnDownload->setText(text(Texts::DownloadButton));
+}
+
+void Tovik_all_in_one::cancelDownload(QNetworkReply *reply)
+{
+    if (reply)
+        reply->abort();
+}
+
+void Tovik_all_in_one::receiveData(QNetworkReply *data)
+{
+    ui->statusBar->showMessage(fileName + text(Texts::Saving));
+    saveToDisk(downloadFolder + QLatin1Char('/') + fileName, data);
+    releaseReply(data);
+}
+
+bool Tovik_all_in_one::saveToDisk(const QString &filename, QIODevice *data)
+{
+    // The running transfer has been writing its file since its first bytes;
+    // any other device is saved here from what it holds.
+    const bool streamed = data && data == pendingReply && transferFile;
+    StreamedFile ownFile(filename);
+    StreamedFile &file = streamed ? *transferFile : ownFile;
+    if (data)
+        drainInto(data, file);
+
+    switch (outcomeOf(data, file)) {
+    case TransferOutcome::SaveFailed:
+        reportFailure(QMessageBox::Critical, text(Texts::CannotSave), text(Texts::CannotSave));
+        return false;
+    case TransferOutcome::Cancelled:
+        reportFailure(QMessageBox::Warning, text(Texts::CancelledMessage), text(Texts::CancelledStatus));
+        return false;
+    case TransferOutcome::CutShort:
+        reportFailure(QMessageBox::Critical, text(Texts::Interrupted), text(Texts::Interrupted));
+        return false;
+    case TransferOutcome::NothingReceived:
+        reportFailure(QMessageBox::Critical, text(Texts::LinkNotFound), text(Texts::LinkNotFound));
+        return false;
+    case TransferOutcome::Received:
+        break;
+    }
+    return finishSavedFile(file);
+}
+
+Tovik_all_in_one::TransferOutcome Tovik_all_in_one::outcomeOf(QIODevice *data, const StreamedFile &file) const
+{
+    if (file.hasFailed())
+        return TransferOutcome::SaveFailed;
+    if (cancelRequested)
+        return TransferOutcome::Cancelled;
+    if (file.bytesWritten() == 0)
+        return TransferOutcome::NothingReceived;
+    const auto *reply = qobject_cast<QNetworkReply *>(data);
+    if (reply && reply->error() != QNetworkReply::NoError)
+        return TransferOutcome::CutShort;
+    return TransferOutcome::Received;
+}
+
+bool Tovik_all_in_one::finishSavedFile(StreamedFile &file)
+{
+    // A transfer of unknown size is still shown as running: it ends here.
+    if (isDownloading)
+        resetControl();
+    if (!file.commit()) {
+        reportFailure(QMessageBox::Critical, text(Texts::CannotSave), text(Texts::CannotSave));
+        return false;
+    }
+    ui->statusBar->showMessage(fileName + text(Texts::SavedStatus));
+    QMessageBox::information(this, text(Texts::NoticeTitle), fileName + text(Texts::SavedMessage),
+                             QMessageBox::Ok);
+    refreshFileButtons();
+    return true;
+}
+
+void Tovik_all_in_one::reportFailure(QMessageBox::Icon kind, const QString &message, const QString &statusText)
+{
+    QMessageBox box(kind, text(Texts::ErrorTitle), message, QMessageBox::NoButton, this);
+    box.exec();
+    ui->statusBar->showMessage(statusText);
+    resetControl();
+}
+
+void Tovik_all_in_one::releaseReply(QNetworkReply *reply)
+{
+    if (!reply)
+        return;
+    // A released reply no longer drives the face, and the stop button forgets it.
+    reply->disconnect(this);
+    if (reply == pendingReply) {
+        pendingReply = nullptr;
+        transferFile.reset(); // an uncommitted temporary file goes with it
+    }
+    if (reply == currentReply)
+        currentReply = nullptr;
+    // Released once the manager's notification and any running abort() are over.
+    reply->deleteLater();
+}
+
+void Tovik_all_in_one::on_btnInstall_clicked()
+{
+    QString path = downloadFolder;
+    path.append(QLatin1Char('/'));
+    path.append(fileName);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void Tovik_all_in_one::on_btnOpen_clicked()
+{
+    QDesktopServices::openUrl(QUrl(downloadFolder, QUrl::TolerantMode));
+}
+
+void Tovik_all_in_one::on_btnClose_clicked()
+{
+    close();
+}

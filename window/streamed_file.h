@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSaveFile>
+#include <QString>
+
+// The file a transfer is saved to. Bytes go to a temporary file beside the
+// target while they arrive; the target appears, or is replaced, in one piece
+// only on commit. Destroying the object uncommitted removes the temporary
+// file and leaves an earlier file untouched.
+class StreamedFile
+{
+public:
+    explicit StreamedFile(const QString &path);
+
+    // Opens the temporary file with the first bytes; false once anything failed.
+    bool write(const QByteArray &bytes);
+    bool commit();
+
+    qint64 bytesWritten() const;
+    bool hasFailed() const;
+
+private:
+    QSaveFile file;
+    qint64 written = 0;
+    bool failed = false;
+};

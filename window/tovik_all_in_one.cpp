@@ -1,0 +1,38 @@
+#include "tovik_all_in_one.h"
+
+#include "streamed_file.h"
+#include "window_form.h"
+
+#include <QProgressBar>
+#include <QTimer>
+
+namespace {
+
+// The vendor's catalogue; the host is chosen when the program is built.
+const char CatalogueUrl[] = TOVIK_CATALOGUE_URL;
+
+} // namespace
+
+Tovik_all_in_one::Tovik_all_in_one(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new WindowForm)
+{
+    ui->setupUi(this);
+    cancelRequested = false;
+    isDownloading = false;
+    bytesReceived = 0;
+    bytesSinceTick = 0;
+    networkManager = new QNetworkAccessManager(this);
+    speedTimer = new QTimer(this);
+    connect(speedTimer, SIGNAL(timeout()), this, SLOT(updateCaption()));
+    ui->progressBar->hide();
+
+    const QUrl catalogue(QString::fromLatin1(CatalogueUrl), QUrl::TolerantMode);
+    networkManager->get(QNetworkRequest(catalogue));
+    connect(networkManager, SIGNAL(finished(QNetworkReply*)), this, SLOT(ReadString(QNetworkReply*)));
+}
+
+Tovik_all_in_one::~Tovik_all_in_one()
+{
+    delete ui;
+}
