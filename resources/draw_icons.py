@@ -283,7 +283,12 @@ def draw_download(size):
 
 
 def draw_installer(size):
-    """An open cardboard box with a green arrow going into it."""
+    """An open cardboard box with a green arrow going into it.
+
+    Below 32 pixels the shadow, the arrow's light rim, the tape and the
+    box's edge line would only smear into the neighbouring pixels, so they
+    are left out and the arrow gets a dark outline instead."""
+    small = size < 32
     c = Canvas(size, size, 100, 100)
     front = polygon([(15, 52), (85, 52), (85, 90), (15, 90)], radius=3)
     inside = polygon([(22, 40), (78, 40), (85, 52), (15, 52)], radius=1.5)
@@ -291,18 +296,22 @@ def draw_installer(size):
     right_flap = polygon([(85, 52), (78, 40), (91, 30), (97, 44)], radius=1.5)
     arrow = polygon(_down_arrow(3, 62, 9, 24, 26), radius=2.5)
 
-    c.fill(offset(union(front, left_flap, right_flap), 0, 3), SHADOW, soft=5)
+    if not small:
+        c.fill(offset(union(front, left_flap, right_flap), 0, 3), SHADOW,
+               soft=5)
     c.fill(inside, rgb('5D3A1A'))
     c.fill(left_flap, linear(3, 44, rgb('E3B477'), 22, 40, rgb('C08A4C')))
     c.fill(right_flap, linear(97, 44, rgb('E3B477'), 78, 40, rgb('C08A4C')))
-    # The arrow is drawn before the front panel: its tip disappears into
-    # the box.  A light rim keeps it apart from the dark inside.
-    c.fill(lambda x, y: arrow(x, y) - 2.5, rgb('E8F5E9'))
+    # The arrow is drawn before the front panel, so that its tip disappears
+    # into the box.  A rim keeps it apart from the dark inside.
+    rim = rgb('1B5E20') if small else rgb('E8F5E9')
+    c.fill(lambda x, y: arrow(x, y) - 2.5, rim)
     c.fill(arrow, linear(50, 3, rgb('81C784'), 50, 60, rgb('2E7D32')))
     c.fill(front, linear(50, 52, rgb('DDA868'), 50, 92, rgb('A86E34')))
-    c.fill(polygon([(44, 52), (56, 52), (56, 66), (44, 66)]),
-           rgb('F3D9A8', 0.85))
-    c.fill(stroke([(15.5, 52), (84.5, 52)], 2.5), rgb('8A5626'))
+    if not small:
+        c.fill(polygon([(44, 52), (56, 52), (56, 66), (44, 66)]),
+               rgb('F3D9A8', 0.85))
+        c.fill(stroke([(15.5, 52), (84.5, 52)], 2.5), rgb('8A5626'))
     return c
 
 
