@@ -134,6 +134,8 @@ void Tovik_all_in_one::writeArrivedBytes()
 
 void Tovik_all_in_one::drainInto(QIODevice *data, StreamedFile &file)
 {
+    if (!data->isReadable())
+        return; // an aborted reply holds nothing more
     const auto *reply = qobject_cast<QNetworkReply *>(data);
     const bool keep = !file.hasFailed() && (!reply || hasSuccessStatus(reply));
     for (;;) {
