@@ -7,9 +7,9 @@
 #include "message_box_recorder.h"
 #include "temporary_home.h"
 #include "tovik_all_in_one.h"
+#include "window_driver.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QNetworkAccessManager>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,8 +19,7 @@ Q_DECLARE_METATYPE(HttpResponse)
 
 namespace {
 
-const QByteArray CataloguePath = "/mordex/files/public/client/installer/Tovik_AIO_config.txt";
-const QByteArray CatalogueTarget = "http://update.tovik.vn" + CataloguePath;
+const QByteArray CatalogueTarget = QByteArray("http://update.tovik.vn") + CataloguePath;
 
 QStringList itemsOf(const QComboBox *box)
 {
@@ -31,26 +30,6 @@ QStringList itemsOf(const QComboBox *box)
 }
 
 } // namespace
-
-// Receives what the window hands to the desktop.
-class DesktopRequests : public QObject
-{
-    Q_OBJECT
-public:
-    DesktopRequests()
-    {
-        for (const QString &scheme : {QString(), QStringLiteral("file")})
-            QDesktopServices::setUrlHandler(scheme, this, "open");
-    }
-    ~DesktopRequests() override
-    {
-        for (const QString &scheme : {QString(), QStringLiteral("file")})
-            QDesktopServices::unsetUrlHandler(scheme);
-    }
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-};
 
 class CatalogueTest : public QObject
 {
@@ -116,9 +95,7 @@ void CatalogueTest::load(const HttpResponse &catalogue)
 {
     server.serve(CataloguePath, catalogue);
     window = std::make_unique<Tovik_all_in_one>();
-    auto *manager = window->findChild<QNetworkAccessManager *>();
-    QSignalSpy finished(manager, &QNetworkAccessManager::finished);
-    QVERIFY(finished.wait(10000));
+    QVERIFY(waitForCatalogue(window.get()));
 }
 
 void CatalogueTest::listing_data()
@@ -218,8 +195,7 @@ void CatalogueTest::versionChangeRuns()
     window = std::make_unique<Tovik_all_in_one>();
     QStringList shown;
     connect(changes(), &QPlainTextEdit::textChanged, this, [&] { shown.append(changes()->toPlainText()); });
-    QSignalSpy finished(window->findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
-    QVERIFY(finished.wait(10000));
+    QVERIFY(waitForCatalogue(window.get()));
     QCOMPARE(shown, shownChanges);
 }
 

@@ -7,9 +7,9 @@
 #include "message_box_recorder.h"
 #include "temporary_home.h"
 #include "tovik_all_in_one.h"
+#include "window_driver.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QProgressBar>
@@ -24,7 +24,6 @@ namespace {
 
 using Routes = QList<QPair<QByteArray, HttpResponse>>;
 
-const QByteArray CataloguePath = "/mordex/files/public/client/installer/Tovik_AIO_config.txt";
 const QByteArray FilePath = "/dl/setup.exe";
 const QString FileLink = QStringLiteral("http://files.example/dl/setup.exe");
 const QString SavedFile = QStringLiteral("TovikAIO/Files/1.0/setup.exe");
@@ -46,25 +45,6 @@ QByteArray bodyOf(int size)
 }
 
 } // namespace
-
-class DesktopRequests : public QObject
-{
-    Q_OBJECT
-public:
-    DesktopRequests()
-    {
-        for (const QString &scheme : {QString(), QStringLiteral("file")})
-            QDesktopServices::setUrlHandler(scheme, this, "open");
-    }
-    ~DesktopRequests() override
-    {
-        for (const QString &scheme : {QString(), QStringLiteral("file")})
-            QDesktopServices::unsetUrlHandler(scheme);
-    }
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-};
 
 class DownloadTest : public QObject
 {
@@ -130,8 +110,7 @@ void DownloadTest::load(const QString &version, const QString &link)
     server.serve(CataloguePath, HttpResponse::content(catalogueWith(version, link)));
     window = std::make_unique<Tovik_all_in_one>();
     window->show();
-    QSignalSpy finished(window->findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
-    QVERIFY(finished.wait(10000));
+    QVERIFY(waitForCatalogue(window.get()));
     QCOMPARE(window->findChild<QComboBox *>(QStringLiteral("cbVer"))->currentText(), version);
 }
 

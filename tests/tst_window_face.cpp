@@ -4,10 +4,10 @@
 #include "message_box_recorder.h"
 #include "temporary_home.h"
 #include "tovik_all_in_one.h"
+#include "window_driver.h"
 #include "window_form.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QGroupBox>
 #include <QImageReader>
@@ -22,16 +22,6 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <QtTest>
-
-// Receives what the window hands to the desktop instead of a file manager.
-class DesktopRequests : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-};
 
 class WindowFaceTest : public QObject
 {
@@ -301,8 +291,6 @@ void WindowFaceTest::bundleListsExactlyTheSixImages()
 void WindowFaceTest::buttonsRunTheirSlotOnce()
 {
     DesktopRequests desktop;
-    for (const QString &scheme : {QString(), QStringLiteral("file")})
-        QDesktopServices::setUrlHandler(scheme, &desktop, "open");
     MessageBoxRecorder boxes;
 
     // Nothing chosen yet: the folder action builds an empty URL, which the
@@ -327,8 +315,6 @@ void WindowFaceTest::buttonsRunTheirSlotOnce()
 
     QTest::mouseClick(child("btnClose"), Qt::LeftButton);
     QVERIFY(!window->isVisible());
-    for (const QString &scheme : {QString(), QStringLiteral("file")})
-        QDesktopServices::unsetUrlHandler(scheme);
 }
 
 void WindowFaceTest::keepsAnExistingObjectName()
