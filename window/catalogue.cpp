@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -20,6 +21,9 @@ const char ActiveKey[] = "active";
 const char LinkKey[] = "downloadlink";
 const char ChangesKey[] = "changelist";
 const char DownloadsFolder[] = "/TovikAIO/Files/";
+// A real catalogue is a few kilobytes. The reply is held in memory until it
+// ends, so a server that sends more than this is cut off, and nothing is listed.
+constexpr qint64 MaxCatalogueBytes = 8 * 1024 * 1024;
 
 QJsonObject memberObject(const QJsonObject &object, const QString &name)
 {
@@ -38,10 +42,25 @@ void Tovik_all_in_one::ReadString(QNetworkReply *data)
     // Every failure is silent: a body that is not a JSON object lists nothing.
     if (!data)
         return;
-    const QString text = QString::fromUtf8(data->readAll());
+    // A reply stopped for its size is closed and holds nothing.
+    const QString text = QString::fromUtf8(data->isOpen() ? data->readAll() : QByteArray());
     catalogueRoot = QJsonDocument::fromJson(text.toUtf8()).object();
     data->deleteLater();
     ui->cbName->insertItems(ui->cbName->count(), catalogueRoot.keys());
+}
+
+void Tovik_all_in_one::limitCatalogueSize(QNetworkReply *reply)
+{
+    // The reply is ended from the event loop, not from inside its own signal;
+    // until then its buffer stops taking bytes well before memory runs short.
+    reply->setReadBufferSize(2 * MaxCatalogueBytes);
+    const auto stopWhenTooLarge = [reply] {
+        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (announced > MaxCatalogueBytes || reply->bytesAvailable() >= MaxCatalogueBytes)
+            QTimer::singleShot(0, reply, &QNetworkReply::abort);
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, reply, stopWhenTooLarge);
+    connect(reply, &QNetworkReply::readyRead, reply, stopWhenTooLarge);
 }
 
 void Tovik_all_in_one::on_cbName_currentIndexChanged(QString i)

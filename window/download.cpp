@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -308,7 +309,13 @@ void Tovik_all_in_one::on_btnInstall_clicked()
 
 void Tovik_all_in_one::on_btnOpen_clicked()
 {
-    QDesktopServices::openUrl(QUrl(downloadFolder, QUrl::TolerantMode));
+    // Read as a web address, a '%', '#' or '?' in the folder's name would name
+    // another place, even one above the downloads folder ("%2E%2E"): such a
+    // folder is handed over as a local file instead.
+    static const QRegularExpression addressSyntax(QStringLiteral("[%#?]"));
+    QDesktopServices::openUrl(downloadFolder.contains(addressSyntax)
+                                  ? QUrl::fromLocalFile(downloadFolder)
+                                  : QUrl(downloadFolder, QUrl::TolerantMode));
 }
 
 void Tovik_all_in_one::on_btnClose_clicked()

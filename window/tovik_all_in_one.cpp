@@ -28,7 +28,7 @@ Tovik_all_in_one::Tovik_all_in_one(QWidget *parent)
     ui->progressBar->hide();
 
     const QUrl catalogue(QString::fromLatin1(CatalogueUrl), QUrl::TolerantMode);
-    networkManager->get(QNetworkRequest(catalogue));
+    limitCatalogueSize(networkManager->get(QNetworkRequest(catalogue)));
     connect(networkManager, SIGNAL(finished(QNetworkReply*)), this, SLOT(ReadString(QNetworkReply*)));
 }
 

@@ -47,6 +47,7 @@ private:
     enum class TransferOutcome { SaveFailed, Cancelled, CutShort, NothingReceived, Received };
 
     // Catalogue and selection helpers.
+    void limitCatalogueSize(QNetworkReply *reply);
     void refreshFileButtons();
 
     // Download helpers: not slots, so the meta-object lists only the slot table.
