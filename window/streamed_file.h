@@ -21,7 +21,10 @@ public:
     bool hasFailed() const;
 
 private:
+    void startWriteback();
+
     QSaveFile file;
     qint64 written = 0;
+    qint64 handedToDisk = 0;
     bool failed = false;
 };
