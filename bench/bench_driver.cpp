@@ -1,0 +1,273 @@
+// One download through the real window, timed the way a user would feel it:
+// the version is chosen in its combo box, btnDownload is clicked, and the
+// clock stops when the completion box appears; the box is then closed with
+// its OK button. Meanwhile a 10 ms timer records how late the event loop
+// serves it, which is how late the window would answer the user.
+//
+// The catalogue and the file come from wherever the program's own settings
+// lead (the http_proxy variable of the environment); HOME decides where the
+// file lands. Prints one line of key=value figures and exits 0 when the file
+// arrived whole, 1 otherwise.
+//
+//   tovik_bench_driver --version NAME --size BYTES [--timeout SECONDS]
+
+#include "tovik_all_in_one.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr qint64 TickNs = 10 * 1000 * 1000;
+constexpr int PollMs = 20;
+constexpr int CatalogueWaitMs = 15000;
+
+// A 10 ms single-shot timer, re-armed at each timeout: each sample is how
+// late one wait was served, whatever happened to the ones before it.
+class LatenessProbe
+{
+public:
+    explicit LatenessProbe(const QElapsedTimer &clock)
+        : clock(clock)
+    {
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            sample(true);
+            arm();
+        });
+    }
+
+    void start()
+    {
+        recording = true;
+        arm();
+    }
+
+    // A wait that is still pending counts as late by what it has waited
+    // beyond its due time: a freeze just before the end is not lost.
+    void stop()
+    {
+        sample(false);
+        recording = false;
+        timer.stop();
+    }
+
+    double percentileMs(double fraction) const
+    {
+        if (samplesMs.empty())
+            return 0;
+        std::vector<double> sorted = samplesMs;
+        std::sort(sorted.begin(), sorted.end());
+        const auto last = sorted.size() - 1;
+        return sorted[std::min(last, size_t(fraction * double(last) + 0.5))];
+    }
+
+    size_t count() const { return samplesMs.size(); }
+
+private:
+    void arm()
+    {
+        dueNs = clock.nsecsElapsed() + TickNs;
+        timer.start(int(TickNs / 1000000));
+    }
+
+    void sample(bool fired)
+    {
+        const qint64 lateNs = clock.nsecsElapsed() - dueNs;
+        if (recording && (fired || lateNs > 0))
+            samplesMs.push_back(double(std::max<qint64>(0, lateNs)) / 1e6);
+    }
+
+    const QElapsedTimer &clock;
+    QTimer timer;
+    qint64 dueNs = 0;
+    bool recording = false;
+    std::vector<double> samplesMs;
+};
+
+// Closes each message box with its OK button once it is on screen, and
+// remembers when the first one appeared and what it said.
+class BoxCloser : public QObject
+{
+public:
+    BoxCloser(const QElapsedTimer &clock, std::function<void()> onFirstBox)
+        : clock(clock)
+        , onFirstBox(std::move(onFirstBox))
+    {
+        qApp->installEventFilter(this);
+    }
+
+    bool seen() const { return shownAtNs >= 0; }
+    qint64 shownAtNs = -1;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString text;
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        auto *box = qobject_cast<QMessageBox *>(object);
+        if (!box || event->type() != QEvent::Show)
+            return false;
+        if (!seen()) {
+            shownAtNs = clock.nsecsElapsed();
+            icon = box->icon();
+            text = box->text();
+            onFirstBox();
+        }
+        QTimer::singleShot(0, box, [box] {
+            if (QAbstractButton *ok = box->button(QMessageBox::Ok))
+                ok->click();
+            else
+                box->done(QMessageBox::Cancel);
+        });
+        return false;
+    }
+
+private:
+    const QElapsedTimer &clock;
+    std::function<void()> onFirstBox;
+};
+
+// Runs the event loop as the application's exec() would, until done() holds
+// or the time is up. (QTest::qWaitFor sleeps between rounds of events, which
+// would hold the transfer back.)
+bool runUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(PollMs);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
+qint64 statusKib(const char *key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+int fail(const char *what)
+{
+    std::fprintf(stderr, "tovik_bench_driver: %s\n", what);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QCommandLineParser options;
+    options.addOption({QStringLiteral("version"), QStringLiteral("Version to choose."), QStringLiteral("name")});
+    options.addOption({QStringLiteral("size"), QStringLiteral("Expected size in bytes."), QStringLiteral("bytes")});
+    options.addOption({QStringLiteral("timeout"), QStringLiteral("Give up after this many seconds."),
+                       QStringLiteral("seconds"), QStringLiteral("600")});
+    options.process(app);
+    const QString version = options.value(QStringLiteral("version"));
+    const qint64 expectedSize = options.value(QStringLiteral("size")).toLongLong();
+    const int timeoutMs = options.value(QStringLiteral("timeout")).toInt() * 1000;
+    if (version.isEmpty() || expectedSize <= 0 || timeoutMs <= 0)
+        return fail("usage: --version NAME --size BYTES [--timeout SECONDS]");
+
+    Tovik_all_in_one window;
+    window.show();
+    auto *versions = window.findChild<QComboBox *>(QStringLiteral("cbVer"));
+    auto *download = window.findChild<QPushButton *>(QStringLiteral("btnDownload"));
+    if (!versions || !download)
+        return fail("the window has no cbVer or btnDownload");
+    if (!runUntil([&] { return versions->findText(version) >= 0; }, CatalogueWaitMs))
+        return fail("the catalogue did not list the version");
+    versions->setCurrentIndex(versions->findText(version));
+    const qint64 rssBeforeKib = statusKib("VmRSS");
+
+    QElapsedTimer clock;
+    clock.start();
+    LatenessProbe lateness(clock);
+    BoxCloser boxes(clock, [&] { lateness.stop(); });
+
+    const double cpuBefore = cpuSeconds();
+    lateness.start();
+    const qint64 clickNs = clock.nsecsElapsed();
+    QTest::mouseClick(download, Qt::LeftButton);
+
+    // What the transfer hands the window, and when the last byte was reported.
+    int progressReports = 0;
+    int readyReads = 0;
+    qint64 lastByteNs = -1;
+    for (QNetworkReply *reply : window.findChildren<QNetworkReply *>()) {
+        QObject::connect(reply, &QNetworkReply::downloadProgress, [&](qint64 received, qint64 total) {
+            ++progressReports;
+            if (received == total)
+                lastByteNs = clock.nsecsElapsed();
+        });
+        QObject::connect(reply, &QNetworkReply::readyRead, [&] { ++readyReads; });
+    }
+
+    const bool ended = runUntil([&] { return boxes.seen(); }, timeoutMs);
+    runUntil([] { return false; }, 5 * PollMs); // the box closes, the reply is released
+    const double cpuUsed = cpuSeconds() - cpuBefore;
+    if (!ended)
+        return fail("no message box before the time-out");
+
+    qint64 savedSize = -1;
+    const QDir folder(QDir::homePath() + QStringLiteral("/TovikAIO/Files/") + version);
+    for (const QFileInfo &file : folder.entryInfoList(QDir::Files))
+        savedSize = file.size();
+    const bool success = boxes.icon == QMessageBox::Information
+                         && boxes.text.endsWith(QString::fromUtf8(" tải về hoàn tất"));
+    if (!success || savedSize != expectedSize) {
+        std::fprintf(stderr, "tovik_bench_driver: box \"%s\", saved %lld of %lld bytes\n",
+                     qPrintable(boxes.text), savedSize, expectedSize);
+        return 1;
+    }
+
+    std::printf("wall_s=%.4f save_s=%.4f lateness_median_ms=%.2f lateness_p99_ms=%.2f lateness_max_ms=%.2f "
+                "samples=%zu peak_rss_kib=%lld rss_before_kib=%lld cpu_s=%.3f progress_reports=%d "
+                "ready_reads=%d\n",
+                double(boxes.shownAtNs - clickNs) / 1e9,
+                lastByteNs < 0 ? -1.0 : double(boxes.shownAtNs - lastByteNs) / 1e9,
+                lateness.percentileMs(0.5), lateness.percentileMs(0.99), lateness.percentileMs(1.0),
+                lateness.count(), statusKib("VmHWM"), rssBeforeKib, cpuUsed, progressReports, readyReads);
+    return 0;
+}
