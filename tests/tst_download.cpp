@@ -8,6 +8,7 @@
 #include "temporary_home.h"
 #include "tovik_all_in_one.h"
 #include "window_driver.h"
+#include "window_fixture.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -30,14 +31,7 @@ const QString SavedFile = QStringLiteral("TovikAIO/Files/1.0/setup.exe");
 const QByteArray EarlierFile = "the earlier, good copy";
 
 const QString LinkNotFound = QStringLiteral("Không tìm thấy link file download.");
-const QString CannotSave = QStringLiteral("Không lưu được file, kiểm tra lại thư mục tải.");
 const QString Interrupted = QStringLiteral("Tải về bị gián đoạn, file chưa được lưu.");
-
-QByteArray catalogueWith(const QString &version, const QString &link)
-{
-    const QJsonObject entry{{"active", true}, {"downloadlink", link}, {"changelist", "notes"}};
-    return QJsonDocument(QJsonObject{{"P", QJsonObject{{"data", QJsonObject{{version, entry}}}}}}).toJson();
-}
 
 QByteArray bodyOf(int size)
 {
@@ -46,7 +40,7 @@ QByteArray bodyOf(int size)
 
 } // namespace
 
-class DownloadTest : public QObject
+class DownloadTest : public WindowFixture
 {
     Q_OBJECT
 
@@ -60,27 +54,18 @@ private slots:
     void stopDuringTransfer();
     void unknownSizeKeepsTheWindowBusy();
     void secondDownloadReplacesTheFile();
-    void refusedBeforeAnyRequest_data();
-    void refusedBeforeAnyRequest();
     void fileActionsOpenTheSavedFile();
     void closingDuringTransferLeavesNothing();
     void figures_data();
     void figures();
 
 private:
-    void load(const QString &version = QStringLiteral("1.0"), const QString &link = FileLink);
-    void clickDownload() { QTest::mouseClick(button("btnDownload"), Qt::LeftButton); }
-    void verifyIdle() const;
-    QPushButton *button(const char *name) const { return window->findChild<QPushButton *>(QLatin1String(name)); }
-    QLabel *label(const char *name) const { return window->findChild<QLabel *>(QLatin1String(name)); }
-    QProgressBar *bar() const { return window->findChild<QProgressBar *>(); }
-    QString status() const { return window->statusBar()->currentMessage(); }
-    QStringList downloadRequests() const;
+    void load(const QString &version = QStringLiteral("1.0"), const QString &link = FileLink)
+    {
+        WindowFixture::load(version, link);
+    }
 
-    LocalHttpServer server;
     std::unique_ptr<TemporaryHome> home;
-    std::unique_ptr<MessageBoxRecorder> boxes;
-    std::unique_ptr<Tovik_all_in_one> window;
 };
 
 void DownloadTest::initTestCase()
@@ -103,37 +88,6 @@ void DownloadTest::cleanup()
     window.reset();
     boxes.reset();
     home.reset();
-}
-
-void DownloadTest::load(const QString &version, const QString &link)
-{
-    server.serve(CataloguePath, HttpResponse::content(catalogueWith(version, link)));
-    window = std::make_unique<Tovik_all_in_one>();
-    window->show();
-    QVERIFY(waitForCatalogue(window.get()));
-    QCOMPARE(window->findChild<QComboBox *>(QStringLiteral("cbVer"))->currentText(), version);
-}
-
-void DownloadTest::verifyIdle() const
-{
-    QVERIFY(!bar()->isVisible());
-    QCOMPARE(button("btnDownload")->text(), QStringLiteral("  Tải về"));
-    QVERIFY(button("btnDownload")->isEnabled());
-    for (QComboBox *box : window->findChildren<QComboBox *>())
-        QVERIFY(box->isEnabled());
-    QCOMPARE(label("lbl_Total")->text(), QStringLiteral(": 0.00 KB/0.00 KB"));
-    QCOMPARE(label("lbl_Speed")->text(), QStringLiteral(": 0.00 Kb/s"));
-    QVERIFY(!window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->isActive());
-}
-
-QStringList DownloadTest::downloadRequests() const
-{
-    QStringList targets;
-    for (const RecordedRequest &request : server.requests()) {
-        if (request.path != CataloguePath)
-            targets.append(QString::fromLatin1(request.method + ' ' + request.target));
-    }
-    return targets;
 }
 
 void DownloadTest::outcome_data()
@@ -315,45 +269,6 @@ void DownloadTest::secondDownloadReplacesTheFile()
     QCOMPARE(home->files(), QStringList{SavedFile});
     // One bare GET per transfer, for the link itself.
     QCOMPARE(downloadRequests(), (QStringList{"GET " + FileLink, "GET " + FileLink}));
-}
-
-void DownloadTest::refusedBeforeAnyRequest_data()
-{
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<QString>("link");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("version climbs out") << "../../x" << FileLink << CannotSave;
-    QTest::newRow("version climbs out inside") << "1.0/../../x" << FileLink << CannotSave;
-    QTest::newRow("absolute version") << "/etc" << FileLink << CannotSave;
-    QTest::newRow("backslashes") << "..\\..\\x" << FileLink << CannotSave;
-    QTest::newRow("device name") << "CON" << FileLink << CannotSave;
-    QTest::newRow("file name with a backslash") << "1.0" << "http://h/..%5C..%5Cevil.exe" << CannotSave;
-    QTest::newRow("file name dot-dot") << "1.0" << "http://h/a/%2E%2E" << CannotSave;
-    QTest::newRow("file scheme") << "1.0" << "file:///etc/passwd" << LinkNotFound;
-    QTest::newRow("data scheme") << "1.0" << "data:text/plain,hello" << LinkNotFound;
-    QTest::newRow("qrc scheme") << "1.0" << "qrc:/Icons/TovikAIO.png" << LinkNotFound;
-}
-
-void DownloadTest::refusedBeforeAnyRequest()
-{
-    QFETCH(QString, version);
-    QFETCH(QString, link);
-    QFETCH(QString, text);
-
-    load(version, link);
-    if (text == CannotSave)
-        QVERIFY(!button("btnInstall")->isEnabled());
-    clickDownload();
-    QCOMPARE(boxes->count(), 1); // refused at once, inside the click
-    QCOMPARE(int(boxes->boxes().first().icon), int(QMessageBox::Critical));
-    QCOMPARE(boxes->boxes().first().text, text);
-    QCOMPARE(status(), text);
-    QTest::qWait(100);
-    QCOMPARE(downloadRequests(), QStringList());
-    QCOMPARE(home->files(), QStringList());
-    QCOMPARE(home->folders(), QStringList());
-    verifyIdle();
 }
 
 void DownloadTest::fileActionsOpenTheSavedFile()
