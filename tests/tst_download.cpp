@@ -248,6 +248,11 @@ void DownloadTest::unknownSizeKeepsTheWindowBusy()
         QVERIFY(!box->isEnabled());
     QVERIFY(!label("lbl_Total")->text().contains(QLatin1Char('-')));
     QVERIFY(boxes->count() == 0);
+    // Nothing, not even a direct call, starts a second transfer meanwhile.
+    QNetworkReply *second = reinterpret_cast<QNetworkReply *>(1);
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "Download", Q_RETURN_ARG(QNetworkReply *, second),
+                                      Q_ARG(QUrl, QUrl(FileLink))));
+    QCOMPARE(second, nullptr);
 
     QVERIFY(boxes->waitForBoxes(1, 20000));
     QCOMPARE(int(boxes->boxes().first().icon), int(QMessageBox::Information));

@@ -78,13 +78,13 @@ void Tovik_all_in_one::on_btnDownload_clicked()
             currentReply->abort();
         return;
     }
-    if (pendingReply)
-        return; // the last transfer is still ending: never run two at once
     currentReply = Download(QUrl(downloadLink, QUrl::TolerantMode));
 }
 
 QNetworkReply *Tovik_all_in_one::Download(QUrl url)
 {
+    if (pendingReply)
+        return nullptr; // the last transfer is still ending: never run two at once
     if (refuseUnsafeStart(url))
         return nullptr;
     if (!QDir(downloadFolder).exists())
