@@ -77,16 +77,13 @@ void DownloadTest::initTestCase()
 
 void DownloadTest::init()
 {
-    server.clearRoutes();
-    server.clearRequests();
+    startTest();
     home = std::make_unique<TemporaryHome>();
-    boxes = std::make_unique<MessageBoxRecorder>();
 }
 
 void DownloadTest::cleanup()
 {
-    window.reset();
-    boxes.reset();
+    endTest();
     home.reset();
 }
 

@@ -240,18 +240,15 @@ void HostileTest::initTestCase()
 
 void HostileTest::init()
 {
-    server.clearRoutes();
-    server.clearRequests();
+    startTest();
     tlsServer.routes.clear();
     tlsServer.requestedPaths.clear();
     sandbox = std::make_unique<Sandbox>();
-    boxes = std::make_unique<MessageBoxRecorder>();
 }
 
 void HostileTest::cleanup()
 {
-    window.reset();
-    boxes.reset();
+    endTest();
     sandbox.reset();
 }
 

@@ -23,6 +23,19 @@ WindowFixture::WindowFixture() = default;
 
 WindowFixture::~WindowFixture() = default;
 
+void WindowFixture::startTest()
+{
+    server.clearRoutes();
+    server.clearRequests();
+    boxes = std::make_unique<MessageBoxRecorder>();
+}
+
+void WindowFixture::endTest()
+{
+    window.reset();
+    boxes.reset();
+}
+
 void WindowFixture::load(const QString &version, const QString &link)
 {
     server.serve(CataloguePath, HttpResponse::content(catalogueWith(version, link)));

@@ -28,6 +28,10 @@ public:
     ~WindowFixture() override;
 
 protected:
+    // A fresh start for each test function: no routes, no requests, no boxes.
+    void startTest();
+    // Closes the window before what it wrote is looked at or removed.
+    void endTest();
     // Builds the window with a one-version catalogue and waits until it has
     // read it and chosen that version.
     void load(const QString &version, const QString &link);
