@@ -1,0 +1,160 @@
+#include "fixture.h"
+
+#include "tovik_all_in_one.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDirIterator>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+// The install action sends file: URLs; the folder action a URL without a scheme.
+const QStringList DesktopSchemes = {QString(), QStringLiteral("file")};
+
+} // namespace
+
+QByteArray catalogueWith(const QString &version, const QString &link, const QJsonObject &extra)
+{
+    QJsonObject entry{{"active", true}, {"downloadlink", link}, {"changelist", "notes"}};
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        entry.insert(it.key(), it.value());
+    return QJsonDocument(QJsonObject{{"P", QJsonObject{{"data", QJsonObject{{version, entry}}}}}}).toJson();
+}
+
+Fixture::Fixture()
+{
+    qRegisterMetaType<QNetworkReply *>();
+    QNetworkProxy::setApplicationProxy({QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), server.port()});
+    auto *poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, &Fixture::closeModalBox);
+    poll->start(20); // also fires inside a box's own event loop
+    for (const QString &scheme : DesktopSchemes)
+        QDesktopServices::setUrlHandler(scheme, this, "openOnDesktop");
+}
+
+Fixture::~Fixture() = default;
+
+void Fixture::startTest()
+{
+    server.reset();
+    boxes.clear();
+    desktop.clear();
+    home = std::make_unique<QTemporaryDir>();
+    qputenv("HOME", QFile::encodeName(home->path()));
+}
+
+void Fixture::endTest()
+{
+    window.reset(); // before what it wrote is looked at or removed
+    home.reset();
+}
+
+void Fixture::open(const QByteArray &catalogue)
+{
+    server.on(CataloguePath, reply(200, catalogue));
+    window = std::make_unique<Tovik_all_in_one>();
+    window->show();
+    // The first manager the window makes is the catalogue's.
+    QSignalSpy read(window->findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
+    QVERIFY(read.wait(10000));
+}
+
+void Fixture::clickDownload() const
+{
+    QTest::mouseClick(button("btnDownload"), Qt::LeftButton);
+}
+
+bool Fixture::waitForBoxes(int count, int timeoutMs) const
+{
+    return QTest::qWaitFor([&] { return boxes.size() >= count; }, timeoutMs);
+}
+
+void Fixture::verifyIdle() const
+{
+    QVERIFY(!bar()->isVisible());
+    QCOMPARE(button("btnDownload")->text(), QStringLiteral("  Tải về"));
+    QVERIFY(button("btnDownload")->isEnabled());
+    for (QComboBox *box : window->findChildren<QComboBox *>())
+        QVERIFY(box->isEnabled());
+    QCOMPARE(label("lbl_Total")->text(), QStringLiteral(": 0.00 KB/0.00 KB"));
+    QCOMPARE(label("lbl_Speed")->text(), QStringLiteral(": 0.00 Kb/s"));
+    QVERIFY(!window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->isActive());
+}
+
+QPushButton *Fixture::button(const char *name) const
+{
+    return window->findChild<QPushButton *>(QLatin1String(name));
+}
+
+QLabel *Fixture::label(const char *name) const
+{
+    return window->findChild<QLabel *>(QLatin1String(name));
+}
+
+QProgressBar *Fixture::bar() const
+{
+    return window->findChild<QProgressBar *>();
+}
+
+QString Fixture::status() const
+{
+    return window->statusBar()->currentMessage();
+}
+
+QStringList Fixture::downloadRequests() const
+{
+    QStringList targets;
+    for (const Request &request : server.requests)
+        if (request.path != CataloguePath)
+            targets.append(QString::fromLatin1(request.target));
+    return targets;
+}
+
+bool Fixture::write(const QString &path, const QByteArray &content) const
+{
+    QDir().mkpath(QFileInfo(home->filePath(path)).path());
+    QFile file(home->filePath(path));
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray Fixture::read(const QString &path) const
+{
+    QFile file(home->filePath(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QStringList Fixture::files() const
+{
+    QStringList found;
+    QDirIterator it(home->path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found.append(QDir(home->path()).relativeFilePath(it.next()));
+    found.sort();
+    return found;
+}
+
+void Fixture::openOnDesktop(const QUrl &url)
+{
+    desktop.append(url);
+}
+
+void Fixture::closeModalBox()
+{
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible())
+        return;
+    boxes.append({box->icon(), box->windowTitle(), box->text()});
+    box->done(QMessageBox::Ok);
+}

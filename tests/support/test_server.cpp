@@ -1,0 +1,117 @@
+#include "test_server.h"
+
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+Reply reply(int status, const QByteArray &body, const QByteArray &headers)
+{
+    return {"HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Length: " + QByteArray::number(body.size())
+            + "\r\nConnection: close\r\n" + headers + "\r\n" + body};
+}
+
+Reply chunked(const QByteArray &body, bool lastChunk)
+{
+    QByteArray bytes = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+    for (int at = 0; at < body.size(); at += 4096)
+        bytes += QByteArray::number(qMin(4096, body.size() - at), 16) + "\r\n" + body.mid(at, 4096) + "\r\n";
+    if (lastChunk)
+        bytes += "0\r\n\r\n";
+    return {bytes};
+}
+
+QByteArray pattern(qint64 size)
+{
+    QByteArray bytes(int(size), Qt::Uninitialized);
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i % 251);
+    return bytes;
+}
+
+QByteArray Request::header(const QByteArray &name) const
+{
+    for (const auto &h : headers)
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    return {};
+}
+
+TestServer::TestServer()
+{
+    listener.listen(QHostAddress::LocalHost);
+    connect(&listener, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = listener.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+}
+
+quint16 TestServer::port() const
+{
+    return listener.serverPort();
+}
+
+void TestServer::on(const QByteArray &path, Handler handler)
+{
+    routes.insert(path, std::move(handler));
+}
+
+void TestServer::on(const QByteArray &path, const Reply &answer)
+{
+    on(path, [answer](const Request &) { return answer; });
+}
+
+void TestServer::reset()
+{
+    routes.clear();
+    requests.clear();
+}
+
+void TestServer::read(QTcpSocket *socket)
+{
+    QByteArray head = socket->property("head").toByteArray() + socket->readAll();
+    socket->setProperty("head", head);
+    const int end = head.indexOf("\r\n\r\n");
+    if (end < 0 || socket->property("answered").toBool())
+        return;
+    socket->setProperty("answered", true);
+    const QList<QByteArray> lines = head.left(end).split('\n');
+    Request request;
+    request.target = lines.value(0).split(' ').value(1);
+    request.path = request.target;
+    if (!request.path.startsWith('/')) // absolute form, sent to a proxy
+        request.path = request.path.mid(request.path.indexOf('/', request.path.indexOf("//") + 2));
+    for (char stop : {'?', '#'})
+        if (request.path.contains(stop))
+            request.path.truncate(request.path.indexOf(stop));
+    for (const QByteArray &line : lines.mid(1)) {
+        const int colon = line.indexOf(':');
+        request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+    }
+    requests.append(request);
+    const auto route = routes.constFind(request.path);
+    send(socket, route == routes.constEnd() ? reply(404, {}) : (*route)(request));
+}
+
+// Writes the answer piece by piece, then closes or stalls.
+void TestServer::send(QTcpSocket *socket, const Reply &answer)
+{
+    const QByteArray bytes = answer.cutAt >= 0 ? answer.bytes.left(int(answer.cutAt)) : answer.bytes;
+    auto *timer = new QTimer(socket);
+    auto sent = std::make_shared<int>(0);
+    const int piece = answer.paceBytes > 0 ? answer.paceBytes : 1 << 20;
+    QPointer<QTcpSocket> guard(socket);
+    connect(timer, &QTimer::timeout, socket, [=] {
+        if (socket->bytesToWrite() > 4 * piece)
+            return; // the client reads slower than we write
+        socket->write(bytes.mid(*sent, piece));
+        *sent += piece;
+        if (*sent < bytes.size())
+            return;
+        timer->stop();
+        if (!answer.stall)
+            socket->disconnectFromHost();
+    });
+    timer->start(answer.paceBytes > 0 ? answer.paceMs : 0);
+}
