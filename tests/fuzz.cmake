@@ -1,11 +1,11 @@
-# The catalogue fuzz target. Every build links it with a replay main and runs
-# the committed corpus and the inputs that once failed as a test; with
+# The catalogue fuzz target. Every build links it with its replay main and
+# runs the committed corpus and the inputs that once failed as a test; with
 # TOVIK_FUZZ (a clang build) it is also linked with libFuzzer.
 set(tovik_fuzz_dir ${CMAKE_CURRENT_SOURCE_DIR}/fuzz)
 
-add_executable(catalogue_replay ${tovik_fuzz_dir}/catalogue_fuzzer.cpp ${tovik_fuzz_dir}/replay_main.cpp)
+add_executable(catalogue_replay ${tovik_fuzz_dir}/catalogue_fuzzer.cpp)
 set_target_properties(catalogue_replay PROPERTIES AUTOMOC ON)
-target_link_libraries(catalogue_replay PRIVATE tovik_window tovik_localserver Qt5::Widgets Qt5::Network)
+target_link_libraries(catalogue_replay PRIVATE tovik_window tovik_fixture)
 add_test(NAME catalogue_corpus
          COMMAND catalogue_replay ${tovik_fuzz_dir}/corpus ${tovik_fuzz_dir}/regressions)
 set_tests_properties(catalogue_corpus PROPERTIES
@@ -15,6 +15,7 @@ set_tests_properties(catalogue_corpus PROPERTIES
 if(TOVIK_FUZZ)
     add_executable(catalogue_fuzzer ${tovik_fuzz_dir}/catalogue_fuzzer.cpp)
     set_target_properties(catalogue_fuzzer PROPERTIES AUTOMOC ON)
-    target_link_libraries(catalogue_fuzzer PRIVATE tovik_window tovik_localserver Qt5::Widgets Qt5::Network)
+    target_compile_definitions(catalogue_fuzzer PRIVATE TOVIK_LIBFUZZER)
+    target_link_libraries(catalogue_fuzzer PRIVATE tovik_window tovik_fixture)
     target_link_options(catalogue_fuzzer PRIVATE -fsanitize=fuzzer)
 endif()

@@ -1,131 +1,63 @@
-// Arbitrary bytes as the catalogue reply of the real window: the window
-// reads them from a local HTTP server, then every listed product and every
-// version is chosen through the combo boxes, and what the folder and install
-// actions would open is checked against the downloads folder. Downloads are
-// never started.
-//
-// Built with libFuzzer when TOVIK_FUZZ is on; every build also links it with
-// a small main that replays the committed inputs as a test.
+// Arbitrary bytes as the real window's catalogue. Every product and version
+// is chosen in turn; nothing may crash, the file system must not change, the
+// last version must be the current one after a product change, and what the
+// file actions hand to the desktop must stay inside the downloads folder.
+// Built with libFuzzer when TOVIK_FUZZ is on; every build also replays the
+// committed inputs as a test (main below).
 
-#include "local_http_server.h"
-#include "safe_names.h"
+#include "test_server.h"
 #include "tovik_all_in_one.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QDir>
 #include <QDirIterator>
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
-const QByteArray CataloguePath = "/mordex/files/public/client/installer/Tovik_AIO_config.txt";
-// A catalogue that never arrives is a fault of its own, not a slow input.
-const int CatalogueTimeoutMs = 10000;
-
-[[noreturn]] void fail(const char *what, const QString &detail)
-{
-    std::fprintf(stderr, "catalogue fuzzer: %s: %s\n", what, detail.toUtf8().constData());
-    std::abort();
-}
-
-// Takes what the window hands to the desktop instead of opening it.
-class DesktopRecorder : public QObject
+struct State : QObject
 {
     Q_OBJECT
 public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-};
-
-struct Fixture
-{
     QTemporaryDir root;
-    QString home;
-    QString downloads; // home + "/TovikAIO/Files", no trailing slash
-    QStringList tree;  // everything under root before an input
-    LocalHttpServer server;
-    DesktopRecorder desktop;
+    TestServer server;
+    QStringList before;
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened.append(url); }
 };
+State *state;
 
-Fixture *fixture = nullptr;
-
-QStringList treeUnder(const QString &path)
+QStringList tree()
 {
-    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
     QStringList found;
+    QDirIterator it(state->root.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext())
         found.append(it.next());
     found.sort();
     return found;
 }
 
-bool insideDownloads(const QString &path)
+void check(bool ok, const char *what, const QString &detail)
 {
-    const QString clean = QDir::cleanPath(path);
-    return clean == fixture->downloads || clean.startsWith(fixture->downloads + QLatin1Char('/'));
+    if (!ok)
+        qFatal("catalogue fuzzer: %s: %s", what, qPrintable(detail));
 }
 
-// The local path behind a URL handed to the desktop: a file URL's own path,
-// or the decoded path of a URL without a scheme, as a desktop would read it.
-QString localPathOf(const QUrl &url)
+void checkFileActions(Tovik_all_in_one &window)
 {
-    return url.isLocalFile() ? url.toLocalFile() : url.path(QUrl::FullyDecoded);
-}
-
-QString openedBy(Tovik_all_in_one &window, const char *slot)
-{
-    fixture->desktop.urls.clear();
-    if (!QMetaObject::invokeMethod(&window, slot))
-        fail("no such slot", QString::fromLatin1(slot));
-    return fixture->desktop.urls.isEmpty() ? QString() : localPathOf(fixture->desktop.urls.constFirst());
-}
-
-void checkVersion(Tovik_all_in_one &window, const QString &version)
-{
-    const auto *open = window.findChild<QPushButton *>(QStringLiteral("btnOpen"));
-    const auto *install = window.findChild<QPushButton *>(QStringLiteral("btnInstall"));
-    const bool safe = SafeNames::isSafeVersionName(version);
-
-    // An accepted name never climbs out of the downloads folder.
-    if (safe && !insideDownloads(fixture->downloads + QLatin1Char('/') + version))
-        fail("accepted version name leaves the downloads folder", version);
-    // A refused name is never looked up on disk, so nothing can be opened.
-    if (!safe && (open->isEnabled() || install->isEnabled()))
-        fail("file actions enabled for a refused version name", version);
-    // What the folder action opens for an accepted name stays inside.
-    const QString folder = openedBy(window, "on_btnOpen_clicked");
-    if (safe && !folder.isEmpty() && !insideDownloads(folder))
-        fail("folder action opens outside the downloads folder", folder);
-    const QString file = openedBy(window, "on_btnInstall_clicked");
-    if (install->isEnabled() && !insideDownloads(file))
-        fail("install action enabled for a file outside the downloads folder", file);
-}
-
-void walk(Tovik_all_in_one &window)
-{
-    auto *products = window.findChild<QComboBox *>(QStringLiteral("cbName"));
-    auto *versions = window.findChild<QComboBox *>(QStringLiteral("cbVer"));
-    for (int p = 0; p < products->count(); ++p) {
-        products->setCurrentIndex(p);
-        if (versions->currentIndex() != versions->count() - 1)
-            fail("the last version is not the current one", products->itemText(p));
-        checkVersion(window, versions->currentText());
-        for (int v = 0; v < versions->count(); ++v) {
-            versions->setCurrentIndex(v);
-            checkVersion(window, versions->currentText());
+    const QString downloads = state->root.filePath(QStringLiteral("home/TovikAIO/Files/"));
+    for (const char *action : {"btnOpen", "btnInstall"}) {
+        state->opened.clear();
+        window.findChild<QPushButton *>(QLatin1String(action))->click();
+        for (const QUrl &url : state->opened) {
+            const QString path = QDir::cleanPath(url.isLocalFile() ? url.toLocalFile() : url.path(QUrl::FullyDecoded));
+            check(path.startsWith(downloads) || path + '/' == downloads, "opens outside the downloads folder", path);
         }
     }
 }
@@ -135,58 +67,63 @@ void walk(Tovik_all_in_one &window)
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    qunsetenv("http_proxy");
-    // Kept for the life of the process, as the one application object.
     new QApplication(*argc, *argv);
-
-    fixture = new Fixture;
-    if (!fixture->root.isValid() || !fixture->server.listen())
-        fail("set-up", QStringLiteral("no temporary folder or no loopback port"));
-    fixture->home = fixture->root.filePath(QStringLiteral("home/user"));
-    fixture->downloads = fixture->home + QStringLiteral("/TovikAIO/Files");
-    qputenv("HOME", QFile::encodeName(fixture->home));
-    // Things that a name climbing out would find: a version folder with a
-    // file, a sibling of the downloads folder, the home and beyond it.
-    for (const QString &folder : {QStringLiteral("home/user/TovikAIO/Files/1.0"), QStringLiteral("home/user/TovikAIO/x"),
-                                  QStringLiteral("home/user/secret"), QStringLiteral("outside")}) {
-        QDir().mkpath(fixture->root.filePath(folder));
-        QFile file(fixture->root.filePath(folder + QStringLiteral("/setup.exe")));
-        if (!file.open(QIODevice::WriteOnly) || file.write("MZ") != 2)
-            fail("set-up", file.fileName());
+    qRegisterMetaType<QNetworkReply *>();
+    state = new State;
+    qputenv("HOME", QFile::encodeName(state->root.filePath(QStringLiteral("home"))));
+    for (const char *folder : {"home/TovikAIO/Files/1.0", "home/secret"}) {
+        QDir().mkpath(state->root.filePath(QLatin1String(folder)));
+        QFile(state->root.filePath(QLatin1String(folder) + "/setup.exe")).open(QIODevice::WriteOnly);
     }
-    fixture->tree = treeUnder(fixture->root.path());
-    QNetworkProxy::setApplicationProxy(
-        QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), fixture->server.port()));
+    state->before = tree();
+    QNetworkProxy::setApplicationProxy({QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), state->server.port()});
     for (const QString &scheme : {QString(), QStringLiteral("file")})
-        QDesktopServices::setUrlHandler(scheme, &fixture->desktop, "open");
+        QDesktopServices::setUrlHandler(scheme, state, "open");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray body(reinterpret_cast<const char *>(data), int(size));
-    fixture->server.serve(CataloguePath, HttpResponse::content(body, "text/plain"));
-    fixture->server.clearRequests();
+    state->server.on("/mordex/files/public/client/installer/Tovik_AIO_config.txt",
+                     reply(200, QByteArray(reinterpret_cast<const char *>(data), int(size))));
     {
         Tovik_all_in_one window;
-        auto *manager = window.findChild<QNetworkAccessManager *>();
-        QEventLoop loop;
-        bool arrived = false;
-        // Connected after the window's own slot, so it runs once the reply is read.
-        QObject::connect(manager, &QNetworkAccessManager::finished, &loop, [&] {
-            arrived = true;
-            loop.quit();
-        });
-        QTimer::singleShot(CatalogueTimeoutMs, &loop, &QEventLoop::quit);
-        loop.exec();
-        if (!arrived)
-            fail("catalogue never arrived", QString::number(size));
-        walk(window);
+        QSignalSpy read(window.findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
+        check(read.wait(10000), "the catalogue never arrived", QString::number(size));
+        auto *products = window.findChild<QComboBox *>(QStringLiteral("cbName"));
+        auto *versions = window.findChild<QComboBox *>(QStringLiteral("cbVer"));
+        for (int p = 0; p < products->count(); ++p) {
+            products->setCurrentIndex(p);
+            check(versions->currentIndex() == versions->count() - 1, "last version not current", products->itemText(p));
+            for (int v = 0; v < versions->count(); ++v) {
+                versions->setCurrentIndex(v);
+                checkFileActions(window);
+            }
+        }
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    if (treeUnder(fixture->root.path()) != fixture->tree)
-        fail("the file system changed", treeUnder(fixture->root.path()).join(QLatin1Char('\n')));
+    check(tree() == state->before, "the file system changed", tree().join('\n'));
     return 0;
 }
+
+#ifndef TOVIK_LIBFUZZER
+// Replays each file named, or each file of each folder named, once.
+int main(int argc, char **argv)
+{
+    LLVMFuzzerInitialize(&argc, &argv);
+    int inputs = 0;
+    for (const QString &arg : QCoreApplication::arguments().mid(1)) {
+        const QFileInfoList files = QFileInfo(arg).isDir() ? QDir(arg).entryInfoList(QDir::Files) : QFileInfoList{QFileInfo(arg)};
+        for (const QFileInfo &info : files) {
+            QFile file(info.filePath());
+            check(file.open(QIODevice::ReadOnly), "cannot read", info.filePath());
+            const QByteArray bytes = file.readAll();
+            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()), size_t(bytes.size()));
+            ++inputs;
+        }
+    }
+    return inputs > 0 ? 0 : 1;
+}
+#endif
 
 #include "catalogue_fuzzer.moc"
