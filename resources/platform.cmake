@@ -40,4 +40,8 @@ elseif(UNIX AND NOT APPLE)
             ${tovik_platform_dir}/hicolor/${size}x${size}/apps/${TOVIK_APP_ID}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
     endforeach()
+    # The PNG sizes are rendered from this drawing; it serves every other size.
+    install(FILES ${tovik_platform_dir}/icons/1464966328_adept_installer.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+        RENAME ${TOVIK_APP_ID}.svg)
 endif()
