@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 const char VersionsKey[] = "data";
@@ -35,6 +37,17 @@ QString memberString(const QJsonObject &object, const char *name)
     return object.value(QLatin1String(name)).toString();
 }
 
+// Names are listed by their UTF-16 code units. QJsonObject::keys() of Qt 5.15
+// orders by code point, which differs once names mix characters above U+FFFF
+// (surrogate pairs) with ones from U+E000 to U+FFFF.
+QStringList namesInCodeUnitOrder(const QJsonObject &object)
+{
+    QStringList names = object.keys();
+    std::sort(names.begin(), names.end(),
+              [](const QString &left, const QString &right) { return left < right; });
+    return names;
+}
+
 } // namespace
 
 void Tovik_all_in_one::ReadString(QNetworkReply *data)
@@ -46,7 +59,7 @@ void Tovik_all_in_one::ReadString(QNetworkReply *data)
     const QString text = QString::fromUtf8(data->isOpen() ? data->readAll() : QByteArray());
     catalogueRoot = QJsonDocument::fromJson(text.toUtf8()).object();
     data->deleteLater();
-    ui->cbName->insertItems(ui->cbName->count(), catalogueRoot.keys());
+    ui->cbName->insertItems(ui->cbName->count(), namesInCodeUnitOrder(catalogueRoot));
 }
 
 void Tovik_all_in_one::limitCatalogueSize(QNetworkReply *reply)
@@ -70,7 +83,7 @@ void Tovik_all_in_one::on_cbName_currentIndexChanged(QString i)
     productObject = memberObject(catalogueRoot, i);
 
     const QJsonObject versions = memberObject(productObject, QLatin1String(VersionsKey));
-    const QStringList names = versions.keys();
+    const QStringList names = namesInCodeUnitOrder(versions);
     for (const QString &name : names) {
         if (memberObject(versions, name).value(QLatin1String(ActiveKey)).toBool(false))
             ui->cbVer->addItem(name);

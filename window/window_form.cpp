@@ -1,5 +1,6 @@
 #include "window_form.h"
 
+#include "fonts.h"
 #include "texts.h"
 
 #include <QComboBox>
@@ -19,7 +20,6 @@ namespace {
 
 constexpr int WindowWidth = 520;
 constexpr int WindowHeight = 290;
-constexpr int CaptionPointSize = 10;
 const QSize WindowIconSize(16, 16);
 const QSize ButtonIconSize(20, 20);
 
@@ -92,9 +92,10 @@ void WindowForm::setupUi(QMainWindow *window)
 
     label = createChild<QLabel>(groupBox, "label");
     label->setGeometry(QRect(14, 17, 61, 16));
+    Fonts::substituteMissingCaptionFamily();
     QFont captionFont;
-    captionFont.setFamily(QStringLiteral("Tahoma"));
-    captionFont.setPointSize(CaptionPointSize);
+    captionFont.setFamily(QString::fromLatin1(Fonts::CaptionFamily));
+    captionFont.setPointSize(Fonts::CaptionPointSize);
     label->setFont(captionFont);
 
     cbName = createChild<QComboBox>(groupBox, "cbName");
