@@ -13,6 +13,8 @@
 namespace {
 
 const char CataloguePath[] = "/mordex/files/public/client/installer/Tovik_AIO_config.txt";
+// Where a program built with a catalogue key looks for the signature.
+const char SignatureSuffix[] = ".minisig";
 const char InstallersPrefix[] = "/demo/files/";
 const char DemoFolderPrefix[] = "/demo/";
 const qint64 MiB = 1024 * 1024;
@@ -71,6 +73,8 @@ void addDemoRoutes(LocalHttpServer *server, const Options &options)
 {
     server->serveFile(CataloguePath, options.dataFolder + QStringLiteral("/catalogue.json"),
                       "text/plain; charset=utf-8");
+    server->serveFile(QByteArray(CataloguePath) + SignatureSuffix,
+                      options.dataFolder + QStringLiteral("/catalogue.json.minisig"), "text/plain");
     server->serveFolder(DemoFolderPrefix, options.dataFolder);
     server->servePrefix(InstallersPrefix,
                         HttpResponse::generated(DefaultInstallerSize, options.bytesPerSecond));

@@ -2,6 +2,7 @@
 
 #include "tovik_all_in_one.h"
 
+#include "catalogue_signature.h"
 #include "safe_names.h"
 #include "window_form.h"
 
@@ -27,6 +28,17 @@ const char DownloadsFolder[] = "/TovikAIO/Files/";
 // ends, so a server that sends more than this is cut off, and nothing is listed.
 constexpr qint64 MaxCatalogueBytes = 8 * 1024 * 1024;
 
+// The vendor's minisign public key, fixed when the program is built. Without
+// one the catalogue is taken as it comes and no signature is asked for.
+constexpr char CataloguePublicKey[] = TOVIK_CATALOGUE_PUBLIC_KEY;
+constexpr bool CatalogueIsSigned = sizeof(CataloguePublicKey) > 1;
+// `minisign -S` writes the signature beside the file, under this suffix.
+constexpr char SignatureSuffix[] = ".minisig";
+// A signature file is a few hundred bytes; one of 4 KiB or more is refused.
+constexpr qint64 MaxSignatureBytes = 4 * 1024;
+// The signature waits no longer than the catalogue itself.
+constexpr int SignatureTimeoutMs = 30 * 1000;
+
 QJsonObject memberObject(const QJsonObject &object, const QString &name)
 {
     return object.value(name).toObject();
@@ -48,6 +60,34 @@ QStringList namesInCodeUnitOrder(const QJsonObject &object)
     return names;
 }
 
+// The reply is ended from the event loop, not from inside its own signal;
+// until then its buffer stops taking bytes well before memory runs short.
+void stopWhenLargerThan(QNetworkReply *reply, qint64 maxBytes)
+{
+    reply->setReadBufferSize(2 * maxBytes);
+    const auto stopWhenTooLarge = [reply, maxBytes] {
+        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (announced > maxBytes || reply->bytesAvailable() >= maxBytes)
+            QTimer::singleShot(0, reply, &QNetworkReply::abort);
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, stopWhenTooLarge);
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, stopWhenTooLarge);
+}
+
+// A reply stopped for its size is closed and holds nothing.
+QByteArray bodyOf(QNetworkReply *reply)
+{
+    return reply->isOpen() ? reply->readAll() : QByteArray();
+}
+
+// The one call into libsodium: a build without a key does not link it.
+bool signedByVendor(const QByteArray &catalogue, const QByteArray &signatureFile)
+{
+    if constexpr (CatalogueIsSigned)
+        return CatalogueSignature(QByteArray(CataloguePublicKey)).verifies(catalogue, signatureFile);
+    return false;
+}
+
 } // namespace
 
 void Tovik_all_in_one::ReadString(QNetworkReply *data)
@@ -55,25 +95,50 @@ void Tovik_all_in_one::ReadString(QNetworkReply *data)
     // Every failure is silent: a body that is not a JSON object lists nothing.
     if (!data)
         return;
-    // A reply stopped for its size is closed and holds nothing.
-    const QString text = QString::fromUtf8(data->isOpen() ? data->readAll() : QByteArray());
-    catalogueRoot = QJsonDocument::fromJson(text.toUtf8()).object();
+    const QByteArray body = bodyOf(data);
     data->deleteLater();
+    if (CatalogueIsSigned)
+        fetchSignature(data, body);
+    else
+        listCatalogue(body);
+}
+
+void Tovik_all_in_one::listCatalogue(const QByteArray &body)
+{
+    const QString text = QString::fromUtf8(body);
+    catalogueRoot = QJsonDocument::fromJson(text.toUtf8()).object();
     ui->cbName->insertItems(ui->cbName->count(), namesInCodeUnitOrder(catalogueRoot));
+}
+
+void Tovik_all_in_one::fetchSignature(QNetworkReply *catalogue, const QByteArray &body)
+{
+    // ReadString reads the catalogue alone; the signature has its own handler.
+    QNetworkAccessManager *manager = catalogue->manager();
+    disconnect(manager, SIGNAL(finished(QNetworkReply*)), this, SLOT(ReadString(QNetworkReply*)));
+    QUrl url = catalogue->request().url();
+    url.setPath(url.path() + QLatin1String(SignatureSuffix));
+    QNetworkRequest request(url);
+    request.setTransferTimeout(SignatureTimeoutMs);
+    QNetworkReply *signature = manager->get(request);
+    stopWhenLargerThan(signature, MaxSignatureBytes);
+    connect(signature, &QNetworkReply::finished, this, [this, body, signature] { listIfSigned(body, signature); });
+}
+
+void Tovik_all_in_one::listIfSigned(const QByteArray &catalogue, QNetworkReply *signature)
+{
+    const QByteArray signatureFile = bodyOf(signature);
+    signature->deleteLater();
+    // A small body can arrive whole before the size check stops it.
+    const bool tooLarge = signatureFile.size() >= MaxSignatureBytes;
+    // Anything but a good signature by the built-in key leaves the catalogue
+    // empty, as silently as an unreachable server.
+    if (!tooLarge && signedByVendor(catalogue, signatureFile))
+        listCatalogue(catalogue);
 }
 
 void Tovik_all_in_one::limitCatalogueSize(QNetworkReply *reply)
 {
-    // The reply is ended from the event loop, not from inside its own signal;
-    // until then its buffer stops taking bytes well before memory runs short.
-    reply->setReadBufferSize(2 * MaxCatalogueBytes);
-    const auto stopWhenTooLarge = [reply] {
-        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (announced > MaxCatalogueBytes || reply->bytesAvailable() >= MaxCatalogueBytes)
-            QTimer::singleShot(0, reply, &QNetworkReply::abort);
-    };
-    connect(reply, &QNetworkReply::metaDataChanged, reply, stopWhenTooLarge);
-    connect(reply, &QNetworkReply::readyRead, reply, stopWhenTooLarge);
+    stopWhenLargerThan(reply, MaxCatalogueBytes);
 }
 
 void Tovik_all_in_one::on_cbName_currentIndexChanged(QString i)

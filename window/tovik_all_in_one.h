@@ -48,6 +48,9 @@ private:
 
     // Catalogue and selection helpers.
     void limitCatalogueSize(QNetworkReply *reply);
+    void listCatalogue(const QByteArray &body);
+    void fetchSignature(QNetworkReply *catalogue, const QByteArray &body);
+    void listIfSigned(const QByteArray &catalogue, QNetworkReply *signature);
     void refreshFileButtons();
 
     // Download helpers: not slots, so the meta-object lists only the slot table.
