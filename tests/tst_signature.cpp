@@ -7,7 +7,6 @@
 #include <QtTest>
 #include <functional>
 constexpr bool Signed = sizeof(TOVIK_TEST_KEYS) > 1;
-const QByteArray SignaturePath = QByteArray(CataloguePath) + ".minisig";
 using Edit = std::function<void(QByteArray &catalogue, QByteArray &signature)>;
 Q_DECLARE_METATYPE(Edit)
 int minisign(const QStringList &arguments) { return QProcess::execute(QStringLiteral("minisign"), arguments); }
@@ -42,6 +41,7 @@ private slots:
         QTest::newRow("key id byte") << demo << put(1, 5) << 0;
         QTest::newRow("signature byte") << legacy << put(1, 40) << 0;
         QTest::newRow("trusted comment byte") << demo << put(2, 17) << 0;
+        QTest::newRow("byte over 0x7F for /") << demo << Edit([](QByteArray &, QByteArray &s) { s[s.indexOf('/', s.indexOf('\n'))] = '\xff'; }) << 0;
         QTest::newRow("missing lines") << demo << Edit([](QByteArray &, QByteArray &s) { s.truncate(s.lastIndexOf("trusted")); }) << 0;
         QTest::newRow("another key") << QStringList{"-s", keys.filePath("o.key")} << none << 0;
         QTest::newRow("404") << demo << drop << 0;
@@ -57,12 +57,12 @@ private slots:
         QByteArray signature = Signed ? read(QStringLiteral("c.minisig")) : QByteArray();
         edit(catalogue, signature);
         if (!signature.isEmpty())
-            server.on(SignaturePath, reply(200, signature));
+            server.on(QByteArray(CataloguePath) + ".minisig", reply(200, signature));
         open(catalogue);
         QSignalSpy read(window->findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
         QCOMPARE(read.wait(Signed ? 10000 : 500), Signed); // without a key nothing more is asked for
         QCOMPARE(window->findChild<QComboBox *>(QStringLiteral("cbName"))->count(), listed);
-        QCOMPARE(server.requests.last().path, Signed ? SignaturePath : QByteArray(CataloguePath));
+        QCOMPARE(server.requests.last().path, QByteArray(CataloguePath) + (Signed ? ".minisig" : ""));
         QCOMPARE(server.requests.size(), Signed ? 2 : 1);
     }
 };

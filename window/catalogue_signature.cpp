@@ -2,6 +2,9 @@
 
 #include <QList>
 
+#include <algorithm>
+#include <cstring>
+
 #include <sodium.h>
 
 namespace {
@@ -28,9 +31,20 @@ struct SignatureFile
     QByteArray globalSignature;
 };
 
+constexpr char Base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
+
+// libsodium 1.0.18 decodes every byte from 0x80 up as "/": only the alphabet itself is read.
+bool isBase64Text(const QByteArray &text)
+{
+    return std::all_of(text.cbegin(), text.cend(),
+                       [](char c) { return c != '\0' && std::strchr(Base64Alphabet, c); });
+}
+
 // Strict base64 of exactly `size` bytes; anything else gives an empty array.
 QByteArray decodeExactly(const QByteArray &text, int size)
 {
+    if (!isBase64Text(text))
+        return QByteArray();
     QByteArray bytes(size, '\0');
     size_t decoded = 0;
     const int failed = sodium_base642bin(reinterpret_cast<unsigned char *>(bytes.data()), bytes.size(),
