@@ -20,6 +20,7 @@ constexpr char LegacyAlgorithm[] = "Ed";    // Ed25519 over the file itself
 constexpr char UntrustedPrefix[] = "untrusted comment: ";
 constexpr char TrustedPrefix[] = "trusted comment: ";
 constexpr int SignatureFileLines = 4;
+constexpr char Base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
 
 // The four lines of a signature file, decoded and checked for shape only.
 struct SignatureFile
@@ -30,8 +31,6 @@ struct SignatureFile
     QByteArray trustedComment; // the signed text after the prefix
     QByteArray globalSignature;
 };
-
-constexpr char Base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
 
 // libsodium 1.0.18 decodes every byte from 0x80 up as "/": only the alphabet itself is read.
 bool isBase64Text(const QByteArray &text)
