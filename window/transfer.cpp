@@ -1,6 +1,6 @@
 #include "transfer.h"
 
-#include "sha256_stream.h"
+#include "sha256.h"
 #include "streamed_file.h"
 #include "timings.h"
 
@@ -52,7 +52,7 @@ QNetworkReply *Transfer::start()
 {
     file = std::make_unique<StreamedFile>(path);
     if (!expectedDigest.isEmpty())
-        hash = std::make_unique<Sha256Stream>();
+        hash = std::make_unique<Sha256>();
     send(false);
     return reply;
 }
@@ -70,7 +70,7 @@ void Transfer::send(bool resuming)
     reply = manager->get(request);
     reply->setReadBufferSize(ReadBufferSize);
     connect(reply, &QNetworkReply::metaDataChanged, this, &Transfer::checkAnswer);
-    connect(reply, &QNetworkReply::readyRead, this, [this] { drain(); });
+    connect(reply, &QNetworkReply::readyRead, this, &Transfer::drain);
     connect(reply, &QNetworkReply::finished, this, &Transfer::replyFinished);
     answer = Answer::Unchecked;
     failure = Outcome::Running;
@@ -109,7 +109,7 @@ void Transfer::takeWholeBody()
     if (rangeAsked) {
         file = std::make_unique<StreamedFile>(path);
         if (hash)
-            hash = std::make_unique<Sha256Stream>();
+            hash = std::make_unique<Sha256>();
         replyStart = 0;
     }
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
@@ -142,16 +142,13 @@ void Transfer::refuse(Outcome why)
     QTimer::singleShot(0, reply, &QNetworkReply::abort);
 }
 
-void Transfer::drain(bool all)
+void Transfer::drain()
 {
     if (!reply || !reply->isReadable())
         return; // an aborted reply holds nothing more
     checkAnswer();
     bool wrote = false;
     for (;;) {
-        // While the hashing lags behind, the reply's bounded buffer holds the network back.
-        if (!all && hash && answer == Answer::Taken && hash->isBehind(this, [this] { drain(); }))
-            break;
         const QByteArray piece = reply->read(ReadBufferSize);
         if (piece.isEmpty())
             break;
@@ -177,7 +174,7 @@ void Transfer::replyFinished()
         end(Outcome::Cancelled);
         return;
     }
-    drain(true);
+    drain();
     if (failure != Outcome::Running || file->hasFailed()) {
         end(file->hasFailed() ? Outcome::SaveFailed : failure);
         return;
@@ -218,13 +215,7 @@ void Transfer::retry(bool broughtBytes)
 
 void Transfer::verify()
 {
-    if (!hash) {
-        end(Outcome::Received);
-        return;
-    }
-    hash->finish(this, [this](const QByteArray &digest) {
-        end(digest == expectedDigest ? Outcome::Received : Outcome::Damaged);
-    });
+    end(!hash || hash->result() == expectedDigest ? Outcome::Received : Outcome::Damaged);
 }
 
 void Transfer::cancel()

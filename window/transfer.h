@@ -11,7 +11,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class Sha256Stream;
+class Sha256;
 class StreamedFile;
 
 // One download, from the first request to the file in place: the requests
@@ -54,7 +54,7 @@ private:
     void takeWholeBody();
     bool fitsOnDisk() const;
     void refuse(Outcome why);
-    void drain(bool all = false);
+    void drain();
     void replyFinished();
     void retry(bool broughtBytes);
     void verify();
@@ -65,7 +65,7 @@ private:
     QString path;
     QByteArray expectedDigest;
     std::unique_ptr<StreamedFile> file;
-    std::unique_ptr<Sha256Stream> hash;
+    std::unique_ptr<Sha256> hash;
     QPointer<QNetworkReply> reply;
     QTimer retryTimer;
 
@@ -74,7 +74,6 @@ private:
     Outcome result = Outcome::Running;
     bool rangeAsked = false;
     bool cancelled = false;
-    bool hashPaused = false;
     qint64 total = -1;
     QByteArray validator;  // the first answer's strong ETag or Last-Modified
     bool resumable = false;
