@@ -92,7 +92,7 @@ void Transfer::checkAnswer()
         const bool rest = match.hasMatch() && match.captured(1).toLongLong() == file->bytesWritten()
                           && match.captured(2).toLongLong() == total - 1 && match.captured(3).toLongLong() == total;
         if (rest && isIdentity(reply->rawHeader("Content-Encoding"))
-            && (sameValidator.isEmpty() || sameValidator == validator))
+            && (validator.isEmpty() || sameValidator.isEmpty() || sameValidator == validator))
             answer = Answer::Taken;
         else
             refuse(Outcome::CutShort);
