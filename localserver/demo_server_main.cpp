@@ -69,6 +69,15 @@ bool parseOptions(const QCoreApplication &app, Options *options)
     return portOk && rateOk && options->bytesPerSecond > 0;
 }
 
+// An installer that a client can resume after a dropped connection.
+HttpResponse installer(qint64 size, qint64 bytesPerSecond)
+{
+    HttpResponse response = HttpResponse::generated(size, bytesPerSecond);
+    response.headers.append(qMakePair(QByteArray("Accept-Ranges"), QByteArray("bytes")));
+    response.headers.append(qMakePair(QByteArray("ETag"), "\"demo-" + QByteArray::number(size) + '"'));
+    return response;
+}
+
 void addDemoRoutes(LocalHttpServer *server, const Options &options)
 {
     server->serveFile(CataloguePath, options.dataFolder + QStringLiteral("/catalogue.json"),
@@ -77,10 +86,10 @@ void addDemoRoutes(LocalHttpServer *server, const Options &options)
                       options.dataFolder + QStringLiteral("/catalogue.json.minisig"), "text/plain");
     server->serveFolder(DemoFolderPrefix, options.dataFolder);
     server->servePrefix(InstallersPrefix,
-                        HttpResponse::generated(DefaultInstallerSize, options.bytesPerSecond));
-    for (const DemoInstaller &installer : SizedInstallers) {
-        server->serve(QByteArray(InstallersPrefix) + installer.name,
-                      HttpResponse::generated(installer.size, options.bytesPerSecond));
+                        installer(DefaultInstallerSize, options.bytesPerSecond));
+    for (const DemoInstaller &sized : SizedInstallers) {
+        server->serve(QByteArray(InstallersPrefix) + sized.name,
+                      installer(sized.size, options.bytesPerSecond));
     }
 }
 

@@ -120,15 +120,36 @@ HttpResponse &HttpResponse::throttled(qint64 bytesPerTick, int tickMs)
     return *this;
 }
 
+HttpResponse HttpResponse::rangeOf(const RecordedRequest &request) const
+{
+    const QByteArray range = request.header("Range");
+    QByteArray etag;
+    for (const auto &field : headers)
+        etag = field.first.compare("ETag", Qt::CaseInsensitive) == 0 ? field.second : etag;
+    const bool sameFile = !request.hasHeader("If-Range") || request.header("If-Range") == etag;
+    bool isNumber = false;
+    const qint64 from = range.mid(6, range.size() - 7).toLongLong(&isNumber);
+    if (generatedSize < 0 || status != 200 || etag.isEmpty() || !range.startsWith("bytes=") || !range.endsWith('-')
+        || !isNumber || from < 0 || from >= generatedSize || !sameFile)
+        return *this;
+    HttpResponse rest = *this;
+    rest.status = 206;
+    rest.firstByte = from;
+    rest.headers.append({"Content-Range", "bytes " + QByteArray::number(from) + '-'
+                                              + QByteArray::number(generatedSize - 1) + '/'
+                                              + QByteArray::number(generatedSize)});
+    return rest;
+}
+
 qint64 HttpResponse::bodySize() const
 {
-    return generatedSize >= 0 ? generatedSize : body.size();
+    return generatedSize >= 0 ? generatedSize - firstByte : body.size();
 }
 
 QByteArray HttpResponse::bodyBytes(qint64 offset, qint64 count) const
 {
     if (generatedSize >= 0)
-        return patternBytes(offset, std::min(count, generatedSize - offset));
+        return patternBytes(firstByte + offset, std::min(count, bodySize() - offset));
     return body.mid(int(offset), int(count));
 }
 

@@ -35,6 +35,7 @@ struct HttpResponse
     HttpHeaders headers; // extra headers, after the framing headers
     QByteArray body;
     qint64 generatedSize = -1;   // >= 0: the body is patternBytes() of this size
+    qint64 firstByte = 0;        // a generated body sent from this offset (a 206 answer)
     Framing framing = Framing::ContentLength;
     qint64 announcedLength = -1; // Content-Length sent; -1: the real size
     int chunkSize = 16 * 1024;
@@ -59,6 +60,9 @@ struct HttpResponse
 
     // Paces the body: bytesPerTick bytes every tickMs milliseconds.
     HttpResponse &throttled(qint64 bytesPerTick, int tickMs);
+    // For a generated body with an ETag: the 206 answer to "Range: bytes=N-"
+    // (with an If-Range naming that ETag, if any); else the response unchanged.
+    HttpResponse rangeOf(const RecordedRequest &request) const;
 
     qint64 bodySize() const;
     QByteArray bodyBytes(qint64 offset, qint64 count) const;

@@ -186,7 +186,7 @@ void LocalHttpServer::answer(QTcpSocket *socket, const RecordedRequest &request)
     // A slot connected to requestReceived may have closed the connection.
     if (socket->state() != QAbstractSocket::ConnectedState)
         return;
-    (new ResponseStream(socket, responseFor(request.path)))->start();
+    (new ResponseStream(socket, responseFor(request.path).rangeOf(request)))->start();
 }
 
 HttpResponse LocalHttpServer::responseFor(const QByteArray &path) const

@@ -4,6 +4,7 @@
 
 #include "catalogue_signature.h"
 #include "safe_names.h"
+#include "timings.h"
 #include "window_form.h"
 
 #include <QComboBox>
@@ -36,8 +37,6 @@ constexpr bool CatalogueIsSigned = sizeof(CataloguePublicKey) > 1;
 constexpr char SignatureSuffix[] = ".minisig";
 // A signature file is a few hundred bytes; one of 4 KiB or more is refused.
 constexpr qint64 MaxSignatureBytes = 4 * 1024;
-// The signature waits no longer than the catalogue itself.
-constexpr int SignatureTimeoutMs = 30 * 1000;
 
 QJsonObject memberObject(const QJsonObject &object, const QString &name)
 {
@@ -117,9 +116,8 @@ void Tovik_all_in_one::fetchSignature(QNetworkReply *catalogue, const QByteArray
     disconnect(manager, SIGNAL(finished(QNetworkReply*)), this, SLOT(ReadString(QNetworkReply*)));
     QUrl url = catalogue->request().url();
     url.setPath(url.path() + QLatin1String(SignatureSuffix));
-    QNetworkRequest request(url);
-    request.setTransferTimeout(SignatureTimeoutMs);
-    QNetworkReply *signature = manager->get(request);
+    // The signature waits no longer than the catalogue itself.
+    QNetworkReply *signature = manager->get(Timings::withStallTimeout(QNetworkRequest(url)));
     stopWhenLargerThan(signature, MaxSignatureBytes);
     connect(signature, &QNetworkReply::finished, this, [this, body, signature] { listIfSigned(body, signature); });
 }

@@ -6,11 +6,13 @@
 #include "safe_names.h"
 #include "streamed_file.h"
 #include "texts.h"
+#include "transfer.h"
 #include "window_form.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QJsonObject>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,6 +25,7 @@
 namespace {
 
 constexpr int SpeedTickMs = 1000;
+const char Sha256Key[] = "sha256";
 // The reply holds at most this much before the bytes go to disk, so memory
 // stays flat whatever the size of the file.
 constexpr qint64 ReadBufferSize = 1024 * 1024;
@@ -48,12 +51,6 @@ bool isFetchable(const QUrl &url)
            && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
-bool hasSuccessStatus(const QNetworkReply *reply)
-{
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    return status.isValid() && status.toInt() / 100 == 2;
-}
-
 // The bar holds 32-bit values: larger counts are scaled down together.
 void showProgressOn(QProgressBar *bar, qint64 bytesRead, qint64 totalBytes)
 {
@@ -74,8 +71,10 @@ void Tovik_all_in_one::on_btnDownload_clicked()
 {
     if (isDownloading) {
         cancelRequested = true;
-        if (currentReply)
-            currentReply->abort();
+        if (transfer)
+            transfer->cancel(); // ends it, box included, before this returns
+        else
+            resetControl(); // the transfer already ended while the window stayed busy
         return;
     }
     currentReply = Download(QUrl(downloadLink, QUrl::TolerantMode));
@@ -83,9 +82,10 @@ void Tovik_all_in_one::on_btnDownload_clicked()
 
 QNetworkReply *Tovik_all_in_one::Download(QUrl url)
 {
-    if (pendingReply)
+    if (transfer)
         return nullptr; // the last transfer is still ending: never run two at once
-    if (refuseUnsafeStart(url))
+    QByteArray sha256;
+    if (refuseUnsafeStart(url, &sha256))
         return nullptr;
     if (!QDir(downloadFolder).exists())
         QDir().mkpath(downloadFolder);
@@ -93,14 +93,10 @@ QNetworkReply *Tovik_all_in_one::Download(QUrl url)
     networkManager = new QNetworkAccessManager(this);
     // A link that moved to a mirror saves the real file, never over a less safe scheme.
     networkManager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply *reply = networkManager->get(QNetworkRequest(url));
-    reply->setReadBufferSize(ReadBufferSize);
-    pendingReply = reply;
-    transferFile = std::make_unique<StreamedFile>(downloadFolder + QLatin1Char('/') + fileName);
-
-    connect(networkManager, SIGNAL(finished(QNetworkReply*)), this, SLOT(receiveData(QNetworkReply*)));
-    connect(reply, SIGNAL(downloadProgress(qint64,qint64)), this, SLOT(networkReplyProgress(qint64,qint64)));
-    connect(reply, &QNetworkReply::readyRead, this, &Tovik_all_in_one::writeArrivedBytes);
+    transfer = new Transfer(networkManager, url, downloadFolder + QLatin1Char('/') + fileName, sha256, this);
+    connect(transfer, SIGNAL(progress(qint64,qint64)), this, SLOT(networkReplyProgress(qint64,qint64)));
+    connect(transfer, SIGNAL(ended(QNetworkReply*)), this, SLOT(receiveData(QNetworkReply*)));
+    connect(transfer, &Transfer::connectionLost, this, &Tovik_all_in_one::showConnectionLost);
 
     speedTimer->start(SpeedTickMs);
     ui->cbName->setEnabled(false);
@@ -109,10 +105,10 @@ QNetworkReply *Tovik_all_in_one::Download(QUrl url)
     ui->btnDownload->setText(text(Texts::StopButton));
     ui->btnDownload->setIcon(QIcon(QString::fromLatin1(CancelImage)));
     isDownloading = true;
-    return reply;
+    return transfer->start();
 }
 
-bool Tovik_all_in_one::refuseUnsafeStart(const QUrl &url)
+bool Tovik_all_in_one::refuseUnsafeStart(const QUrl &url, QByteArray *sha256)
 {
     // Names from the catalogue must not lead out of the downloads folder.
     if (!SafeNames::isSafeVersionName(versionName) || !SafeNames::isSafeFileName(fileName)) {
@@ -124,48 +120,37 @@ bool Tovik_all_in_one::refuseUnsafeStart(const QUrl &url)
         reportFailure(QMessageBox::Critical, text(Texts::LinkNotFound), text(Texts::LinkNotFound));
         return true;
     }
+    // A checksum that is asked for but cannot be checked refuses the download.
+    const QJsonValue digest = versionTable.value(versionName).toObject().value(QLatin1String(Sha256Key));
+    static const QRegularExpression hex64(QStringLiteral("^[0-9A-Fa-f]{64}$"));
+    if (!digest.isUndefined() && !hex64.match(digest.toString()).hasMatch()) {
+        reportFailure(QMessageBox::Critical, text(Texts::Damaged), text(Texts::Damaged));
+        return true;
+    }
+    *sha256 = QByteArray::fromHex(digest.toString().toLatin1());
     return false;
 }
 
-void Tovik_all_in_one::writeArrivedBytes()
+void Tovik_all_in_one::showConnectionLost(bool waiting)
 {
-    if (pendingReply && transferFile)
-        drainInto(pendingReply, *transferFile);
-}
-
-void Tovik_all_in_one::drainInto(QIODevice *data, StreamedFile &file)
-{
-    if (!data->isReadable())
-        return; // an aborted reply holds nothing more
-    const auto *reply = qobject_cast<QNetworkReply *>(data);
-    const bool keep = !file.hasFailed() && (!reply || hasSuccessStatus(reply));
-    for (;;) {
-        const QByteArray piece = data->read(ReadBufferSize);
-        if (piece.isEmpty())
-            return;
-        // An error page or a redirect's body is never the file: it is dropped.
-        if (keep && !file.write(piece)) {
-            stopTransferForSaveFailure();
-            return;
-        }
+    if (waiting) {
+        bytesSinceTick = 0;
+        updateCaption();
+        ui->statusBar->showMessage(fileName + text(Texts::ConnectionLost));
+    } else {
+        ui->statusBar->showMessage(fileName + text(Texts::Downloading));
     }
-}
-
-void Tovik_all_in_one::stopTransferForSaveFailure()
-{
-    // Stopped from the event loop, not from inside the reply's own signal.
-    if (pendingReply)
-        QTimer::singleShot(0, pendingReply, &QNetworkReply::abort);
 }
 
 void Tovik_all_in_one::networkReplyProgress(qint64 bytesRead, qint64 totalBytes)
 {
     showProgressOn(ui->progressBar, bytesRead, totalBytes);
     showTransferAmounts(bytesRead, totalBytes);
-    bytesSinceTick += bytesRead - bytesReceived;
+    bytesSinceTick += qMax<qint64>(0, bytesRead - bytesReceived);
     bytesReceived = bytesRead;
-    // A transfer of unknown size stays busy until it ends.
-    if (totalBytes < 0 || totalBytes > bytesRead)
+    // Only the report of every announced byte ends the transferring face; a
+    // stop under way ends it through the cancel outcome.
+    if (totalBytes < 0 || totalBytes > bytesRead || cancelRequested)
         ui->progressBar->show();
     else
         resetControl();
@@ -220,51 +205,58 @@ bool Tovik_all_in_one::saveToDisk(const QString &filename, QIODevice *data)
 {
     // The running transfer has been writing its file since its first bytes;
     // any other device is saved here from what it holds.
-    const bool streamed = data && data == pendingReply && transferFile;
-    StreamedFile ownFile(filename);
-    StreamedFile &file = streamed ? *transferFile : ownFile;
-    if (data)
-        drainInto(data, file);
-
-    switch (outcomeOf(data, file)) {
-    case TransferOutcome::SaveFailed:
+    if (!transfer || data != transfer->lastReply())
+        return saveDevice(filename, data);
+    switch (transfer->outcome()) {
+    case Transfer::Outcome::SaveFailed:
         reportFailure(QMessageBox::Critical, text(Texts::CannotSave), text(Texts::CannotSave));
         return false;
-    case TransferOutcome::Cancelled:
+    case Transfer::Outcome::Cancelled:
         reportFailure(QMessageBox::Warning, text(Texts::CancelledMessage), text(Texts::CancelledStatus));
         return false;
-    case TransferOutcome::CutShort:
+    case Transfer::Outcome::CutShort:
         reportFailure(QMessageBox::Critical, text(Texts::Interrupted), text(Texts::Interrupted));
         return false;
-    case TransferOutcome::NothingReceived:
+    case Transfer::Outcome::Damaged:
+        reportFailure(QMessageBox::Critical, text(Texts::Damaged), text(Texts::Damaged));
+        return false;
+    case Transfer::Outcome::Running:
+    case Transfer::Outcome::NothingReceived:
         reportFailure(QMessageBox::Critical, text(Texts::LinkNotFound), text(Texts::LinkNotFound));
         return false;
-    case TransferOutcome::Received:
+    case Transfer::Outcome::Received:
         break;
     }
-    return finishSavedFile(file);
+    Transfer *done = transfer;
+    return finishSavedFile([done] { return done->commit(); });
 }
 
-Tovik_all_in_one::TransferOutcome Tovik_all_in_one::outcomeOf(QIODevice *data, const StreamedFile &file) const
+bool Tovik_all_in_one::saveDevice(const QString &filename, QIODevice *data)
 {
+    StreamedFile file(filename);
+    while (data && data->isReadable()) {
+        const QByteArray piece = data->read(ReadBufferSize);
+        if (piece.isEmpty())
+            break;
+        file.write(piece);
+    }
     if (file.hasFailed())
-        return TransferOutcome::SaveFailed;
-    if (cancelRequested)
-        return TransferOutcome::Cancelled;
-    if (file.bytesWritten() == 0)
-        return TransferOutcome::NothingReceived;
-    const auto *reply = qobject_cast<QNetworkReply *>(data);
-    if (reply && reply->error() != QNetworkReply::NoError)
-        return TransferOutcome::CutShort;
-    return TransferOutcome::Received;
+        reportFailure(QMessageBox::Critical, text(Texts::CannotSave), text(Texts::CannotSave));
+    else if (cancelRequested)
+        reportFailure(QMessageBox::Warning, text(Texts::CancelledMessage), text(Texts::CancelledStatus));
+    else if (file.bytesWritten() == 0)
+        reportFailure(QMessageBox::Critical, text(Texts::LinkNotFound), text(Texts::LinkNotFound));
+    else
+        return finishSavedFile([&file] { return file.commit(); });
+    return false;
 }
 
-bool Tovik_all_in_one::finishSavedFile(StreamedFile &file)
+bool Tovik_all_in_one::finishSavedFile(const std::function<bool()> &commit)
 {
     // A transfer of unknown size is still shown as running: it ends here.
     if (isDownloading)
         resetControl();
-    if (!file.commit()) {
+    if (!commit()) {
         reportFailure(QMessageBox::Critical, text(Texts::CannotSave), text(Texts::CannotSave));
         return false;
     }
@@ -285,18 +277,19 @@ void Tovik_all_in_one::reportFailure(QMessageBox::Icon kind, const QString &mess
 
 void Tovik_all_in_one::releaseReply(QNetworkReply *reply)
 {
-    if (!reply)
-        return;
-    // A released reply no longer drives the face, and the stop button forgets it.
-    reply->disconnect(this);
-    if (reply == pendingReply) {
-        pendingReply = nullptr;
-        transferFile.reset(); // an uncommitted temporary file goes with it
+    // An ended transfer no longer drives the face, and the stop button forgets it;
+    // it goes, with its replies and any uncommitted temporary file, once the
+    // reply's notification and any running abort() are over.
+    if (transfer && reply == transfer->lastReply()) {
+        transfer->disconnect(this);
+        transfer->deleteLater();
+        transfer = nullptr;
+    } else if (reply) {
+        reply->disconnect(this);
+        reply->deleteLater();
     }
     if (reply == currentReply)
         currentReply = nullptr;
-    // Released once the manager's notification and any running abort() are over.
-    reply->deleteLater();
 }
 
 void Tovik_all_in_one::on_btnInstall_clicked()

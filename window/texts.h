@@ -42,5 +42,8 @@ constexpr char CancelledMessage[] = "Đã hủy tải về.";
 constexpr char CancelledStatus[] = "Tiến trình tải đã hủy.";
 constexpr char LinkNotFound[] = "Không tìm thấy link file download.";
 constexpr char Interrupted[] = "Tải về bị gián đoạn, file chưa được lưu.";
+constexpr char Damaged[] = "File tải về bị lỗi (sai mã kiểm tra), file chưa được lưu.";
+// After the file name, while a dropped connection waits to be resumed.
+constexpr char ConnectionLost[] = " mất kết nối, đang thử lại ...";
 
 } // namespace Texts

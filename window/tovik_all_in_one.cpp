@@ -1,6 +1,8 @@
 #include "tovik_all_in_one.h"
 
 #include "streamed_file.h"
+#include "timings.h"
+#include "transfer.h"
 #include "window_form.h"
 
 #include <QProgressBar>
@@ -28,11 +30,12 @@ Tovik_all_in_one::Tovik_all_in_one(QWidget *parent)
     ui->progressBar->hide();
 
     const QUrl catalogue(QString::fromLatin1(CatalogueUrl), QUrl::TolerantMode);
-    limitCatalogueSize(networkManager->get(QNetworkRequest(catalogue)));
+    limitCatalogueSize(networkManager->get(Timings::withStallTimeout(QNetworkRequest(catalogue))));
     connect(networkManager, SIGNAL(finished(QNetworkReply*)), this, SLOT(ReadString(QNetworkReply*)));
 }
 
 Tovik_all_in_one::~Tovik_all_in_one()
 {
+    delete transfer; // a running one removes its temporary file and tells no one
     delete ui;
 }

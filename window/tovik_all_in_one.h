@@ -9,10 +9,11 @@
 #include <QString>
 #include <QUrl>
 
-#include <memory>
+#include <functional>
 
 class QTimer;
 class StreamedFile;
+class Transfer;
 struct WindowForm;
 
 // The one window of the program: it holds all state, and its private slots
@@ -43,9 +44,6 @@ private slots:
     void on_btnOpen_clicked();
 
 private:
-    // How a transfer ended, in the order the save step weighs it.
-    enum class TransferOutcome { SaveFailed, Cancelled, CutShort, NothingReceived, Received };
-
     // Catalogue and selection helpers.
     void limitCatalogueSize(QNetworkReply *reply);
     void listCatalogue(const QByteArray &body);
@@ -54,12 +52,10 @@ private:
     void refreshFileButtons();
 
     // Download helpers: not slots, so the meta-object lists only the slot table.
-    bool refuseUnsafeStart(const QUrl &url);
-    void writeArrivedBytes();
-    void drainInto(QIODevice *data, StreamedFile &file);
-    void stopTransferForSaveFailure();
-    TransferOutcome outcomeOf(QIODevice *data, const StreamedFile &file) const;
-    bool finishSavedFile(StreamedFile &file);
+    bool refuseUnsafeStart(const QUrl &url, QByteArray *sha256);
+    void showConnectionLost(bool waiting);
+    bool saveDevice(const QString &filename, QIODevice *data);
+    bool finishSavedFile(const std::function<bool()> &commit);
     void reportFailure(QMessageBox::Icon kind, const QString &message, const QString &statusText);
     void showTransferAmounts(qint64 bytesRead, qint64 totalBytes);
     void releaseReply(QNetworkReply *reply);
@@ -82,9 +78,6 @@ private:
 
     // The version name in downloadFolder, checked before anything touches disk.
     QString versionName;
-    // The file of the running transfer: written while the body arrives and
-    // put in place only when the transfer has succeeded.
-    std::unique_ptr<StreamedFile> transferFile;
-    // The transfer's reply until it has ended; a click in between starts nothing.
-    QNetworkReply *pendingReply = nullptr;
+    // The running transfer until it has ended; a click in between starts nothing.
+    Transfer *transfer = nullptr;
 };

@@ -1,0 +1,244 @@
+#include "transfer.h"
+
+#include "sha256.h"
+#include "streamed_file.h"
+#include "timings.h"
+
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QStorageInfo>
+
+namespace {
+
+// The reply holds at most this much before the bytes go to disk, so memory
+// stays flat whatever the size of the file.
+constexpr qint64 ReadBufferSize = 1024 * 1024;
+constexpr int MaxIdleRetries = 3;
+// Room left on the volume beyond the announced length.
+constexpr qint64 FreeSpaceMargin = 16 * 1024 * 1024;
+
+bool isIdentity(const QByteArray &encoding)
+{
+    const QByteArray name = encoding.trimmed().toLower();
+    return name.isEmpty() || name == "identity";
+}
+
+} // namespace
+
+Transfer::Transfer(QNetworkAccessManager *manager, const QUrl &url, const QString &path, const QByteArray &sha256,
+                   QObject *parent)
+    : QObject(parent)
+    , manager(manager)
+    , url(url)
+    , path(path)
+    , expectedDigest(sha256)
+{
+    retryTimer.setSingleShot(true);
+    connect(&retryTimer, &QTimer::timeout, this, [this] {
+        send(true);
+        emit connectionLost(false);
+    });
+}
+
+Transfer::~Transfer()
+{
+    if (reply)
+        reply->deleteLater();
+}
+
+QNetworkReply *Transfer::start()
+{
+    file = std::make_unique<StreamedFile>(path);
+    if (!expectedDigest.isEmpty())
+        hash = std::make_unique<Sha256>();
+    send(false);
+    return reply;
+}
+
+void Transfer::send(bool resuming)
+{
+    QNetworkRequest request = Timings::withStallTimeout(QNetworkRequest(url));
+    if (resuming) {
+        request.setRawHeader("Range", "bytes=" + QByteArray::number(file->bytesWritten()) + '-');
+        if (!validator.isEmpty())
+            request.setRawHeader("If-Range", validator);
+    }
+    if (reply)
+        reply->deleteLater();
+    reply = manager->get(request);
+    reply->setReadBufferSize(ReadBufferSize);
+    connect(reply, &QNetworkReply::metaDataChanged, this, &Transfer::checkAnswer);
+    connect(reply, &QNetworkReply::readyRead, this, &Transfer::drain);
+    connect(reply, &QNetworkReply::finished, this, &Transfer::replyFinished);
+    answer = Answer::Unchecked;
+    failure = Outcome::Running;
+    rangeAsked = resuming;
+    replyStart = file->bytesWritten();
+}
+
+// Decides, once the final status of a reply is known, whether its body is kept.
+void Transfer::checkAnswer()
+{
+    const QVariant code = reply ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute) : QVariant();
+    if (answer != Answer::Unchecked || !code.isValid() || code.toInt() / 100 == 3)
+        return; // no answer yet, or a redirect being followed
+    const int status = code.toInt();
+    if (rangeAsked && status == 206) {
+        static const QRegularExpression range(QStringLiteral("^bytes (\\d+)-(\\d+)/(\\d+)$"));
+        const auto match = range.match(QString::fromLatin1(reply->rawHeader("Content-Range").trimmed()));
+        const QByteArray sameValidator = reply->rawHeader(validator.startsWith('"') ? "ETag" : "Last-Modified");
+        const bool rest = match.hasMatch() && match.captured(1).toLongLong() == file->bytesWritten()
+                          && match.captured(2).toLongLong() == total - 1 && match.captured(3).toLongLong() == total;
+        if (rest && isIdentity(reply->rawHeader("Content-Encoding"))
+            && (validator.isEmpty() || sameValidator.isEmpty() || sameValidator == validator))
+            answer = Answer::Taken;
+        else
+            refuse(Outcome::CutShort);
+    } else if (status / 100 == 2 && (!rangeAsked || status == 200)) {
+        takeWholeBody();
+    } else {
+        refuse(rangeAsked ? Outcome::CutShort : Outcome::NothingReceived);
+    }
+}
+
+// A first answer, or a server that starts over instead of resuming.
+void Transfer::takeWholeBody()
+{
+    if (rangeAsked) {
+        file = std::make_unique<StreamedFile>(path);
+        if (hash)
+            hash = std::make_unique<Sha256>();
+        replyStart = 0;
+    }
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    total = length.isValid() ? length.toLongLong() : -1;
+    const QByteArray etag = reply->rawHeader("ETag").trimmed();
+    validator = etag.startsWith('"') ? etag : reply->rawHeader("Last-Modified").trimmed();
+    resumable = total >= 0 && isIdentity(reply->rawHeader("Content-Encoding"))
+                && (reply->rawHeader("Accept-Ranges").toLower().contains("bytes") || !validator.isEmpty());
+    url = reply->url();
+    if (!fitsOnDisk()) {
+        refuse(Outcome::SaveFailed);
+        return;
+    }
+    answer = Answer::Taken;
+    if (rangeAsked)
+        emit progress(0, total);
+}
+
+bool Transfer::fitsOnDisk() const
+{
+    const QStorageInfo volume(QFileInfo(path).absolutePath());
+    return total < 0 || !volume.isValid() || volume.bytesAvailable() >= total + FreeSpaceMargin;
+}
+
+// The reply is stopped from the event loop, not from inside its own signal.
+void Transfer::refuse(Outcome why)
+{
+    answer = Answer::Refused;
+    failure = why;
+    QTimer::singleShot(0, reply, &QNetworkReply::abort);
+}
+
+void Transfer::drain()
+{
+    if (!reply || !reply->isReadable())
+        return; // an aborted reply holds nothing more
+    checkAnswer();
+    bool wrote = false;
+    for (;;) {
+        const QByteArray piece = reply->read(ReadBufferSize);
+        if (piece.isEmpty())
+            break;
+        if (answer != Answer::Taken)
+            continue; // an error page or a redirect's body is never the file
+        if (!file->write(piece)) {
+            refuse(Outcome::SaveFailed);
+            return;
+        }
+        if (hash)
+            hash->add(piece);
+        wrote = true;
+    }
+    if (wrote && !cancelled)
+        emit progress(file->bytesWritten(), total);
+}
+
+void Transfer::replyFinished()
+{
+    if (result != Outcome::Running)
+        return;
+    if (cancelled) {
+        end(Outcome::Cancelled);
+        return;
+    }
+    drain();
+    if (failure != Outcome::Running || file->hasFailed()) {
+        end(file->hasFailed() ? Outcome::SaveFailed : failure);
+        return;
+    }
+    const qint64 written = file->bytesWritten();
+    if (answer == Answer::Unchecked) {
+        // No answer at all: a resume may be asked again, a first request not.
+        if (rangeAsked)
+            retry(false);
+        else
+            end(Outcome::NothingReceived);
+        return;
+    }
+    if (reply->error() == QNetworkReply::NoError && (total < 0 || written == total)) {
+        if (written == 0)
+            end(Outcome::NothingReceived);
+        else
+            verify();
+    } else if (resumable) {
+        retry(written > replyStart);
+    } else {
+        end(written > 0 ? Outcome::CutShort : Outcome::NothingReceived);
+    }
+}
+
+void Transfer::retry(bool broughtBytes)
+{
+    if (broughtBytes)
+        idleRetries = 0;
+    if (idleRetries >= MaxIdleRetries) {
+        end(Outcome::CutShort);
+        return;
+    }
+    retryTimer.start(Timings::RetryBaseMs << idleRetries);
+    ++idleRetries;
+    emit connectionLost(true);
+}
+
+void Transfer::verify()
+{
+    end(!hash || hash->result() == expectedDigest ? Outcome::Received : Outcome::Damaged);
+}
+
+void Transfer::cancel()
+{
+    if (result != Outcome::Running)
+        return;
+    cancelled = true;
+    retryTimer.stop();
+    if (reply && reply->isRunning())
+        reply->abort(); // its finished signal ends the transfer
+    end(Outcome::Cancelled);
+}
+
+void Transfer::end(Outcome why)
+{
+    if (result != Outcome::Running)
+        return;
+    result = why;
+    retryTimer.stop();
+    emit ended(reply);
+}
+
+bool Transfer::commit()
+{
+    return result == Outcome::Received && file->commit();
+}

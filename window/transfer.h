@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class Sha256;
+class StreamedFile;
+
+// One download, from the first request to the file in place: the requests
+// that resume it after a dropped connection, the file being saved, the
+// checksum and the free-space check. It knows no widget: the window follows
+// its signals and tells the user the outcome.
+class Transfer : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Outcome { Running, Received, Cancelled, CutShort, NothingReceived, SaveFailed, Damaged };
+
+    // `sha256`: the expected digest (32 bytes), or empty for no check.
+    Transfer(QNetworkAccessManager *manager, const QUrl &url, const QString &path, const QByteArray &sha256,
+             QObject *parent);
+    ~Transfer() override;
+
+    QNetworkReply *start();
+    // Ends the transfer as cancelled, at once: `ended` is emitted before this returns.
+    void cancel();
+    // Puts the file in place after `ended` with Received.
+    bool commit();
+
+    Outcome outcome() const { return result; }
+    QNetworkReply *lastReply() const { return reply; }
+
+signals:
+    // Bytes in the file so far, and the announced length (-1: not announced).
+    void progress(qint64 bytesRead, qint64 totalBytes);
+    // True: the connection was lost and a retry waits; false: asking again.
+    void connectionLost(bool waiting);
+    void ended(QNetworkReply *last);
+
+private:
+    enum class Answer { Unchecked, Taken, Refused };
+
+    void send(bool resuming);
+    void checkAnswer();
+    void takeWholeBody();
+    bool fitsOnDisk() const;
+    void refuse(Outcome why);
+    void drain();
+    void replyFinished();
+    void retry(bool broughtBytes);
+    void verify();
+    void end(Outcome why);
+
+    QNetworkAccessManager *manager;
+    QUrl url; // the link, then the address the first answer finally came from
+    QString path;
+    QByteArray expectedDigest;
+    std::unique_ptr<StreamedFile> file;
+    std::unique_ptr<Sha256> hash;
+    QPointer<QNetworkReply> reply;
+    QTimer retryTimer;
+
+    Answer answer = Answer::Unchecked;
+    Outcome failure = Outcome::Running; // decided while the reply still runs
+    Outcome result = Outcome::Running;
+    bool rangeAsked = false;
+    bool cancelled = false;
+    qint64 total = -1;
+    QByteArray validator;  // the first answer's strong ETag or Last-Modified
+    bool resumable = false;
+    qint64 replyStart = 0; // bytes in the file when the current reply began
+    int idleRetries = 0;   // retries in a row that brought no byte
+};
