@@ -8,15 +8,9 @@
 #include "test_server.h"
 #include "tovik_all_in_one.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDesktopServices>
-#include <QDirIterator>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
+#include <QtNetwork>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace {
 

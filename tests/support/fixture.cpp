@@ -5,25 +5,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QDirIterator>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QStatusBar>
-#include <QTimer>
 #include <QtTest>
-
-namespace {
-
-// The install action sends file: URLs; the folder action a URL without a scheme.
-const QStringList DesktopSchemes = {QString(), QStringLiteral("file")};
-
-} // namespace
 
 QByteArray catalogueWith(const QString &version, const QString &link, const QJsonObject &extra)
 {
@@ -40,7 +28,8 @@ Fixture::Fixture()
     auto *poll = new QTimer(this);
     connect(poll, &QTimer::timeout, this, &Fixture::closeModalBox);
     poll->start(20); // also fires inside a box's own event loop
-    for (const QString &scheme : DesktopSchemes)
+    // The install action sends file: URLs; the folder action a URL without a scheme.
+    for (const QString &scheme : {QString(), QStringLiteral("file")})
         QDesktopServices::setUrlHandler(scheme, this, "openOnDesktop");
 }
 
@@ -116,9 +105,10 @@ QString Fixture::status() const
 QStringList Fixture::downloadRequests() const
 {
     QStringList targets;
-    for (const Request &request : server.requests)
+    for (const Request &request : server.requests) {
         if (request.path != CataloguePath)
             targets.append(QString::fromLatin1(request.target));
+    }
     return targets;
 }
 

@@ -1,6 +1,5 @@
 #include "test_server.h"
 
-#include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -15,9 +14,7 @@ Reply chunked(const QByteArray &body, bool lastChunk)
     QByteArray bytes = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
     for (int at = 0; at < body.size(); at += 4096)
         bytes += QByteArray::number(qMin(4096, body.size() - at), 16) + "\r\n" + body.mid(at, 4096) + "\r\n";
-    if (lastChunk)
-        bytes += "0\r\n\r\n";
-    return {bytes};
+    return {lastChunk ? bytes + "0\r\n\r\n" : bytes};
 }
 
 QByteArray pattern(qint64 size)
@@ -30,9 +27,10 @@ QByteArray pattern(qint64 size)
 
 QByteArray Request::header(const QByteArray &name) const
 {
-    for (const auto &h : headers)
+    for (const auto &h : headers) {
         if (h.first.compare(name, Qt::CaseInsensitive) == 0)
             return h.second;
+    }
     return {};
 }
 
@@ -70,25 +68,18 @@ void TestServer::reset()
 
 void TestServer::read(QTcpSocket *socket)
 {
-    QByteArray head = socket->property("head").toByteArray() + socket->readAll();
+    const QByteArray head = socket->property("head").toByteArray() + socket->readAll();
     socket->setProperty("head", head);
-    const int end = head.indexOf("\r\n\r\n");
-    if (end < 0 || socket->property("answered").toBool())
+    if (!head.contains("\r\n\r\n") || socket->property("answered").toBool())
         return;
     socket->setProperty("answered", true);
-    const QList<QByteArray> lines = head.left(end).split('\n');
-    Request request;
-    request.target = lines.value(0).split(' ').value(1);
-    request.path = request.target;
-    if (!request.path.startsWith('/')) // absolute form, sent to a proxy
-        request.path = request.path.mid(request.path.indexOf('/', request.path.indexOf("//") + 2));
+    const QList<QByteArray> lines = head.left(head.indexOf("\r\n\r\n")).split('\n');
+    Request request{lines.value(0).split(' ').value(1), {}, {}};
+    request.path = request.target.mid(request.target.startsWith('/') ? 0 : request.target.indexOf('/', 8));
     for (char stop : {'?', '#'})
-        if (request.path.contains(stop))
-            request.path.truncate(request.path.indexOf(stop));
-    for (const QByteArray &line : lines.mid(1)) {
-        const int colon = line.indexOf(':');
-        request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
-    }
+        request.path.truncate(request.path.contains(stop) ? request.path.indexOf(stop) : request.path.size());
+    for (const QByteArray &line : lines.mid(1))
+        request.headers.append({line.left(line.indexOf(':')).trimmed(), line.mid(line.indexOf(':') + 1).trimmed()});
     requests.append(request);
     const auto route = routes.constFind(request.path);
     send(socket, route == routes.constEnd() ? reply(404, {}) : (*route)(request));
@@ -98,16 +89,14 @@ void TestServer::read(QTcpSocket *socket)
 void TestServer::send(QTcpSocket *socket, const Reply &answer)
 {
     const QByteArray bytes = answer.cutAt >= 0 ? answer.bytes.left(int(answer.cutAt)) : answer.bytes;
-    auto *timer = new QTimer(socket);
-    auto sent = std::make_shared<int>(0);
     const int piece = answer.paceBytes > 0 ? answer.paceBytes : 1 << 20;
-    QPointer<QTcpSocket> guard(socket);
-    connect(timer, &QTimer::timeout, socket, [=] {
+    auto *timer = new QTimer(socket);
+    connect(timer, &QTimer::timeout, socket, [=, sent = 0]() mutable {
         if (socket->bytesToWrite() > 4 * piece)
             return; // the client reads slower than we write
-        socket->write(bytes.mid(*sent, piece));
-        *sent += piece;
-        if (*sent < bytes.size())
+        socket->write(bytes.mid(sent, piece));
+        sent += piece;
+        if (sent < bytes.size())
             return;
         timer->stop();
         if (!answer.stall)

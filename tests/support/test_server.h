@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QByteArray>
 #include <QHash>
-#include <QList>
 #include <QTcpServer>
 
 #include <functional>
