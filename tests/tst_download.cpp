@@ -5,13 +5,9 @@
 #include "fixture.h"
 #include "tovik_all_in_one.h"
 
-#include <QComboBox>
 #include <QCryptographicHash>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QStatusBar>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -46,12 +42,6 @@ Reply partial(qint64 from, const QByteArray &body, qint64 total, const QByteArra
     return reply(206, body, headers + "Content-Range: bytes " + range + "\r\n");
 }
 
-Reply paced(Reply answer)
-{
-    answer.paceBytes = 16 * 1024;
-    return answer;
-}
-
 // Serves `body` with `validator`, answers a Range request that carries it in
 // If-Range with 206, and closes the answers early at `drops`.
 TestServer::Handler resumable(const QByteArray &body, QList<qint64> drops, const QByteArray &validator = ETag)
@@ -77,18 +67,13 @@ void limitFileSize(rlim_t bytes)
     setrlimit(RLIMIT_FSIZE, &limit);
 }
 
-QString sha256(const QByteArray &bytes)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-}
-
 struct Case
 {
     Routes routes;
     QMessageBox::Icon icon = QMessageBox::Information;
     QString text; // empty: the success text
     QByteArray file = Body; // what the saved file holds afterwards
-    int requests = 1; // -1: not counted
+    int requests = 1;
     bool lost = false; // the connection-lost status was shown
     QString version = QStringLiteral("1.0"), link = Link, saved = QStringLiteral("setup.exe");
     QJsonObject extra;
@@ -108,6 +93,7 @@ struct Case
     Case &count(int n, bool connectionLost = true) { requests = n, lost = connectionLost; return *this; }
     Case &at(const QString &v, const QString &l = Link) { version = v, link = l; return *this; }
     Case &sha(const QJsonValue &value) { extra.insert(QStringLiteral("sha256"), value); return *this; }
+    Case &limit(rlim_t bytes) { fileLimit = bytes; return *this; }
     Case &stopping(Stop when) { stop = when; return fails(QStringLiteral("Đã hủy tải về."), 1, QMessageBox::Warning); }
 };
 
@@ -142,52 +128,42 @@ void DownloadTest::downloads_data()
     named.at(QStringLiteral("1.0"), QStringLiteral("http://a.example/dl/..%2F..%2Fevil.exe?name=..%2Fx.exe")).saved = "evil.exe";
     QTest::newRow("escaped slashes and a query") << named;
 
-    const auto moved = [](const QByteArray &to) { return Case(reply(302, {}, "Location: " + to + "\r\n")); };
     QTest::newRow("chunked") << Case(chunked(Body));
-    for (const QByteArray &to : {QByteArray("/m/setup.exe"), QByteArray("http://mirror.example/m/setup.exe")})
-        QTest::newRow(to) << Case(moved(to).routes << qMakePair(QByteArray("/m/setup.exe"), good.routes[0].second)).count(2, false);
+    for (const QByteArray &to : {QByteArray("/m/setup.exe"), QByteArray("http://mirror.example/m/setup.exe")}) // resumed there
+        QTest::newRow(to) << Case(Case(reply(302, {}, "Location: " + to + "\r\n")).routes << qMakePair(QByteArray("/m/setup.exe"), resumable(Body, {1000}))).count(3);
     QTest::newRow("404 page") << Case(reply(404, "<h1>gone</h1>")).fails(NotFound);
     QTest::newRow("empty body") << Case(reply(200, {})).fails(NotFound);
     QTest::newRow("cut short") << Case(cut(reply(200, Body), 1000)).fails(Interrupted);
     QTest::newRow("chunked, cut short") << Case(chunked(Body.left(100 * 1024), false)).fails(Interrupted);
 
+    const auto sha256 = [](const QByteArray &bytes) { return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()); };
     const QByteArray big = pattern(64 << 20);
     const QByteArray rest = Body.mid(Drop);
     Case drops(resumable(big, {500, (1 << 20) + 7, 20 << 20, 40 << 20, (64 << 20) - 300}));
     drops.sha(sha256(big)).count(6).file = big;
     QTest::newRow("64 MiB dropped at five points") << drops;
     QTest::newRow("Last-Modified") << Case(resumable(Body, {1000}, "Last-Modified: Sun, 06 Dec 2026 10:00:00 GMT\r\n")).count(2);
-    const auto redirect = [](const Request &r) {
-        return r.header("Range").isEmpty() ? reply(302, {}, "Location: http://b.example/m/setup.exe\r\n") : reply(500, {});
-    };
-    QTest::newRow("at the redirected address") << Case(Routes{{"/dl/setup.exe", redirect}, {"/m/setup.exe", resumable(Body, {1000})}}).count(3);
     QTest::newRow("200 starts over") << Case(reply(200, Body, ETag), false).sha(sha256(Body)).count(2);
     QTest::newRow("another total") << Case(partial(Drop, rest, Body.size() + 1), false).fails(Interrupted).count(2);
     QTest::newRow("another ETag") << Case(partial(Drop, rest, Body.size(), "ETag: \"v2\"\r\n"), false).fails(Interrupted).count(2);
     QTest::newRow("another start") << Case(partial(0, Body, Body.size()), false).fails(Interrupted).count(2);
-    const QByteArray packed = qCompress(Body).mid(4);
     const QByteArray deflate = ETag + "Accept-Ranges: bytes\r\nContent-Encoding: deflate\r\n";
-    QTest::newRow("compressed") << Case(cut(reply(200, packed, deflate), packed.size() / 2, true)).fails(Interrupted);
-    Reply noLength = chunked(Body.left(100 * 1024), false);
-    noLength.bytes.replace("chunked\r\n", "chunked\r\n" + ETag);
-    QTest::newRow("no length") << Case(noLength).fails(Interrupted);
+    QTest::newRow("compressed") << Case(cut(reply(200, qCompress(Body).mid(4), deflate), 1000, true)).fails(Interrupted);
+    QTest::newRow("no length") << Case(Reply{chunked(Body.left(Drop), false).bytes.replace("chunked\r\n", "chunked\r\n" + ETag)}).fails(Interrupted);
     QTest::newRow("drops at once, for ever") << Case(cut(partial(Drop, rest, Body.size()), 0), false).fails(Interrupted).count(4);
     QTest::newRow("stalls, then resumes") << Case(partial(Drop, rest, Body.size()), true).count(2);
     QTest::newRow("never answers") << Case(Reply{{}, -1, true}).fails(NotFound);
 
-    QTest::newRow("stop, size known") << Case(paced(reply(200, pattern(8 << 20)))).stopping(OnBytes);
-    QTest::newRow("stop, size unknown") << Case(paced(chunked(pattern(8 << 20)))).stopping(OnBytes);
+    QTest::newRow("stop, size known") << Case(Reply{reply(200, pattern(8 << 20)).bytes, -1, false, 16 * 1024}).stopping(OnBytes);
+    QTest::newRow("stop, size unknown") << Case(Reply{chunked(pattern(8 << 20)).bytes, -1, false, 16 * 1024}).stopping(OnBytes);
     QTest::newRow("stop before any answer") << Case(Reply{{}, -1, true}).stopping(OnRequest);
     QTest::newRow("stop while waiting to retry") << Case(resumable(Body, {Drop})).stopping(OnLost).count(1);
     QTest::newRow("sha256 right, in capitals") << Case(good).sha(sha256(Body).toUpper());
     QTest::newRow("sha256 wrong") << Case(good).sha(sha256(Body + 'x')).fails(Damaged);
     QTest::newRow("sha256 of 63 digits") << Case(good).sha(sha256(Body).left(63)).fails(Damaged, 0);
-    Reply huge = reply(200, Body);
-    huge.bytes.replace("Length: " + QByteArray::number(Body.size()), "Length: 1125899906842624");
+    const Reply huge{reply(200, Body).bytes.replace("Length: 716800", "Length: 1125899906842624")};
     QTest::newRow("1 PiB announced") << Case(cut(huge, Body.size(), true)).fails(CannotSave);
-    Case full = Case(good).fails(CannotSave);
-    full.fileLimit = 100 * 1024 + 7;
-    QTest::newRow("disk full part-way") << full;
+    QTest::newRow("disk full part-way") << Case(good).limit(100 * 1024 + 7).fails(CannotSave);
 }
 
 void DownloadTest::downloads()
@@ -195,7 +171,6 @@ void DownloadTest::downloads()
     QFETCH(Case, c);
     const QString target = QFileInfo(Saved).path().replace(QLatin1String("1.0"), c.version) + '/' + c.saved;
     QVERIFY(write(Saved, Earlier));
-    QStringList expected = files();
     open(catalogueWith(c.version, c.link, c.extra));
     for (const auto &route : c.routes)
         server.on(route.first, route.second);
@@ -236,13 +211,10 @@ void DownloadTest::downloads()
     QCOMPARE(boxes[0].text, text);
     QCOMPARE(status(), saved ? text + QStringLiteral(" ...") : c.stop ? QStringLiteral("Tiến trình tải đã hủy.") : text);
     QCOMPARE(statuses.contains(Lost), c.lost);
-    if (c.requests >= 0)
-        QCOMPARE(downloadRequests().size(), c.requests);
+    QCOMPARE(downloadRequests().size(), c.requests);
     if (c.requests > 0) // a bare GET first, the rest asked for with a range
         QCOMPARE(server.requests.last().header("Range").isEmpty(), c.requests == 1 || !c.lost);
-    if (saved && !expected.contains(target))
-        expected.append(target), expected.sort();
-    QCOMPARE(files(), expected); // nothing else anywhere, no temporary file
+    QCOMPARE(files(), (saved && target != Saved ? QStringList{target, Saved} : QStringList{Saved})); // no temporary file
     QCOMPARE(read(target), saved ? c.file : target == Saved ? Earlier : "<missing>");
     QCOMPARE(read(Saved), saved && target == Saved ? c.file : Earlier);
     verifyIdle();
@@ -266,7 +238,7 @@ void DownloadTest::fileActionsFiguresAndClosing()
     QVERIFY(QMetaObject::invokeMethod(window.get(), "updateCaption"));
     QCOMPARE(label("lbl_Speed")->text(), QStringLiteral(": 3072.00 Mb/s"));
 
-    server.on("/dl/setup.exe", paced(reply(200, pattern(8 << 20))));
+    server.on("/dl/setup.exe", Reply{reply(200, pattern(8 << 20)).bytes, -1, false, 16 * 1024});
     clickDownload();
     QTRY_VERIFY(label("lbl_Total")->text().endsWith(QLatin1String(" MB/8.0 MB")));
     QTest::mouseClick(button("btnClose"), Qt::LeftButton);
