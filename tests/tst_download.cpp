@@ -1,18 +1,16 @@
 // Downloads through the real window from a scripted server, under a home two
 // levels below a sandbox so that a path climbing out of it still shows: what
-// the user is told, every file and folder afterwards, the requests sent.
+// the user is told, every file afterwards, the requests sent.
 
 #include "fixture.h"
 #include "tovik_all_in_one.h"
 
-#include <QComboBox>
 #include <QCryptographicHash>
-#include <QDirIterator>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QStatusBar>
 #include <QtTest>
+#include <QtWidgets>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -29,10 +27,11 @@ const QString Damaged = QStringLiteral("File tải về bị lỗi (sai mã ki�
 const QString Lost = QStringLiteral("setup.exe mất kết nối, đang thử lại ...");
 const QByteArray Body = pattern(700 * 1024);
 const QByteArray ETag = "ETag: \"v1\"\r\n";
+const qint64 Drop = 300 * 1024;
 
-Reply cut(Reply answer, qint64 bodyBytes, qint64 bodySize, bool stall = false)
+Reply cut(Reply answer, qint64 bodyBytes, bool stall = false)
 {
-    answer.cutAt = answer.bytes.size() - bodySize + bodyBytes;
+    answer.cutAt = answer.bytes.indexOf("\r\n\r\n") + 4 + bodyBytes;
     answer.stall = stall;
     return answer;
 }
@@ -42,8 +41,6 @@ Reply partial(qint64 from, const QByteArray &body, qint64 total, const QByteArra
     const QByteArray range = QByteArray::number(from) + '-' + QByteArray::number(total - 1) + '/' + QByteArray::number(total);
     return reply(206, body, headers + "Content-Range: bytes " + range + "\r\n");
 }
-
-Reply paced(Reply answer) { answer.paceBytes = 16 * 1024; return answer; }
 
 // Serves `body` with `validator`, answers a Range request that carries it in
 // If-Range with 206, and closes the answers early at `drops`.
@@ -55,19 +52,17 @@ TestServer::Handler resumable(const QByteArray &body, QList<qint64> drops, const
         if (!range.isEmpty() && request.header("If-Range") + "\r\n" != validator.mid(validator.indexOf(' ') + 1))
             return reply(500, "wrong validator");
         const qint64 from = range.isEmpty() ? 0 : range.mid(6, range.indexOf('-') - 6).toLongLong();
-        const QByteArray rest = body.mid(int(from));
-        const Reply answer = range.isEmpty() ? reply(200, body, validator) : partial(from, rest, body.size(), validator);
-        return left->isEmpty() ? answer : cut(answer, left->takeFirst() - from, rest.size());
+        const Reply answer = range.isEmpty() ? reply(200, body, validator) : partial(from, body.mid(int(from)), body.size(), validator);
+        return left->isEmpty() ? answer : cut(answer, left->takeFirst() - from);
     };
 }
 
-// A first answer that drops after 300 KiB (or stalls there), then `second` for any further request.
-TestServer::Handler thenAnswer(const Reply &second, bool stall = false)
+// Writes past `bytes` fail in the whole process, as on a full disk.
+void limitFileSize(rlim_t bytes)
 {
-    auto first = std::make_shared<bool>(true);
-    return [=](const Request &) {
-        return std::exchange(*first, false) ? cut(reply(200, Body, ETag), 300 * 1024, Body.size(), stall) : second;
-    };
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{bytes, RLIM_INFINITY};
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
 }
 
 struct Case
@@ -76,25 +71,28 @@ struct Case
     QMessageBox::Icon icon = QMessageBox::Information;
     QString text; // empty: the success text
     QByteArray file = Body; // what the saved file holds afterwards
-    int requests = 1; // -1: not counted
+    int requests = 1;
     bool lost = false; // the connection-lost status was shown
     QString version = QStringLiteral("1.0"), link = Link, saved = QStringLiteral("setup.exe");
     QJsonObject extra;
     Stop stop = NoStop;
+    rlim_t fileLimit = RLIM_INFINITY;
 
     Case() = default;
     Case(const Routes &r) : routes(r) {}
-    Case(const Reply &r) : Case(TestServer::Handler([r](const Request &) { return r; })) {}
     Case(const TestServer::Handler &h) : routes{{"/dl/setup.exe", h}} {}
-    Case &fails(const QString &t, int n = 1, QMessageBox::Icon i = QMessageBox::Critical)
-    { icon = i, text = t, file = Earlier, requests = n; return *this; }
+    Case(const Reply &r) : Case(TestServer::Handler([r](const Request &) { return r; })) {}
+    // The first answer drops after `Drop` bytes (or stalls there), `then` answers the rest.
+    Case(const Reply &then, bool stall) : Case(TestServer::Handler([then, stall, first = std::make_shared<bool>(true)](const Request &) {
+        return std::exchange(*first, false) ? cut(reply(200, Body, ETag), Drop, stall) : then;
+    })) {}
+    Case &fails(const QString &t, int n = 1, QMessageBox::Icon i = QMessageBox::Critical) { icon = i, text = t, file = Earlier, requests = n; return *this; }
     Case &count(int n, bool connectionLost = true) { requests = n, lost = connectionLost; return *this; }
-    Case &at(const QString &v, const QString &l = Link) { version = v, link = l; return *this; }
+    Case &at(const QString &v, const QString &l = Link, const QString &s = "setup.exe") { version = v, link = l, saved = s; return *this; }
     Case &sha(const QJsonValue &value) { extra.insert(QStringLiteral("sha256"), value); return *this; }
+    Case &limit(rlim_t bytes) { fileLimit = bytes; return *this; }
     Case &stopping(Stop when) { stop = when; return fails(QStringLiteral("Đã hủy tải về."), 1, QMessageBox::Warning); }
 };
-
-QString sha256(const QByteArray &bytes) { return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()); }
 
 } // namespace
 
@@ -106,129 +104,80 @@ class DownloadTest : public Fixture
 
 private slots:
     void init() { startTest(), QDir().mkpath(home->filePath("h/u")), qputenv("HOME", QFile::encodeName(home->filePath("h/u"))); }
-    void cleanup() { endTest(); }
-    void names_data();
-    void names() { run(); }
-    void servers_data();
-    void servers() { run(); }
-    void resume_data();
-    void resume() { run(); }
-    void stopAndCheck_data();
-    void stopAndCheck() { run(); }
-    void fileActionsAndClosing();
-    void figures_data();
-    void figures();
-
-private:
-    void run();
-    QStringList tree() const
-    {
-        QStringList found;
-        QDirIterator it(home->path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            found.append(QDir(home->path()).relativeFilePath(it.next()));
-        found.sort();
-        return found;
-    }
+    void cleanup() { limitFileSize(RLIM_INFINITY), endTest(); }
+    void downloads_data();
+    void downloads();
+    void fileActionsAndFigures();
 };
 
-void DownloadTest::names_data()
+void DownloadTest::downloads_data()
 {
     QTest::addColumn<Case>("c");
     const Case good(reply(200, Body));
-    for (const char *version : {"../../x", "1.0/../../x", "..\\..\\x", "C:\\x", "CON", "lpt9.txt", "1.0/nul", "1.0.", "1.0 ", "1.0\n"})
+    for (const char *version : {"1.0/../../x", "..\\..\\x", "CON", "lpt9.txt", "1.0/nul", "1.0.", "1.0 ", "1.0\n"})
         QTest::newRow(version) << Case(good).at(QString::fromUtf8(version)).fails(CannotSave, 0);
     QTest::newRow("300 characters") << Case(good).at(QString(300, QLatin1Char('v'))).fails(CannotSave);
     for (const char *link : {"file:///etc/passwd", "data:application/octet-stream;base64,TVqQ", "http:///dl/a.exe"})
         QTest::newRow(link) << Case(good).at(QStringLiteral("1.0"), QString::fromUtf8(link)).fails(NotFound, 0);
     for (const char *name : {"..%5C..%5Cevil.exe", "%2E%2E", "C%3Aevil.exe"})
         QTest::newRow(name) << Case(good).at(QStringLiteral("1.0"), "http://a.example/" + QString::fromUtf8(name)).fails(CannotSave, 0);
-    Case slashes(Routes{{"/dl/..%2F..%2Fevil.exe", good.routes[0].second}});
-    slashes.at(QStringLiteral("1.0"), QStringLiteral("http://a.example/dl/..%2F..%2Fevil.exe")).saved = "evil.exe";
-    QTest::newRow("escaped slashes") << slashes;
-    QTest::newRow("query") << Case(good).at(QStringLiteral("1.0"), Link + QStringLiteral("?name=..%2Fevil.exe"));
-}
+    QTest::newRow("escaped slashes and a query") << Case(Routes{{"/dl/..%2F..%2Fevil.exe", good.routes[0].second}})
+                                                        .at(QStringLiteral("1.0"), QStringLiteral("http://a.example/dl/..%2F..%2Fevil.exe?name=..%2Fx.exe"), "evil.exe");
 
-void DownloadTest::servers_data()
-{
-    QTest::addColumn<Case>("c");
-    const auto moved = [](const QByteArray &to) { return Case(reply(302, {}, "Location: " + to + "\r\n")); };
-    QTest::newRow("length") << Case(reply(200, Body));
     QTest::newRow("chunked") << Case(chunked(Body));
-    QTest::newRow("ends with the connection") << Case(Reply{"HTTP/1.1 200 OK\r\n\r\n" + Body});
-    for (const QByteArray &to : {QByteArray("/m/setup.exe"), QByteArray("http://mirror.example/m/setup.exe")})
-        QTest::newRow(to) << Case(moved(to).routes << qMakePair(QByteArray("/m/setup.exe"), Case(reply(200, Body)).routes[0].second)).count(2, false);
+    for (const QByteArray &to : {QByteArray("/m/setup.exe"), QByteArray("http://mirror.example/m/setup.exe")}) // resumed there
+        QTest::newRow(to) << Case(Case(reply(302, {}, "Location: " + to + "\r\n")).routes << qMakePair(QByteArray("/m/setup.exe"), resumable(Body, {1000}))).count(3);
     QTest::newRow("404 page") << Case(reply(404, "<h1>gone</h1>")).fails(NotFound);
-    QTest::newRow("redirect loop") << moved("/dl/setup.exe").fails(NotFound, -1);
-    QTest::newRow("redirect to file:") << moved("file:///etc/passwd").fails(NotFound);
     QTest::newRow("empty body") << Case(reply(200, {})).fails(NotFound);
-    QTest::newRow("not HTTP") << Case(Reply{"SSH-2.0-OpenSSH\r\n" + Body}).fails(NotFound, -1);
-    QTest::newRow("gzip that is not") << Case(reply(200, Body, "Content-Encoding: gzip\r\n")).fails(NotFound);
-    QTest::newRow("cut short") << Case(cut(reply(200, Body), 1000, Body.size())).fails(Interrupted);
+    QTest::newRow("cut short") << Case(cut(reply(200, Body), 1000)).fails(Interrupted);
     QTest::newRow("chunked, cut short") << Case(chunked(Body.left(100 * 1024), false)).fails(Interrupted);
-}
 
-void DownloadTest::resume_data()
-{
-    QTest::addColumn<Case>("c");
+    const auto sha256 = [](const QByteArray &bytes) { return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()); };
     const QByteArray big = pattern(64 << 20);
-    const QByteArray rest = Body.mid(300 * 1024);
-    const int size = Body.size();
+    const QByteArray rest = Body.mid(Drop);
     Case drops(resumable(big, {500, (1 << 20) + 7, 20 << 20, 40 << 20, (64 << 20) - 300}));
     drops.sha(sha256(big)).count(6).file = big;
     QTest::newRow("64 MiB dropped at five points") << drops;
     QTest::newRow("Last-Modified") << Case(resumable(Body, {1000}, "Last-Modified: Sun, 06 Dec 2026 10:00:00 GMT\r\n")).count(2);
-    const auto redirect = [](const Request &r) {
-        return r.header("Range").isEmpty() ? reply(302, {}, "Location: http://b.example/m/setup.exe\r\n") : reply(500, {});
-    };
-    QTest::newRow("at the redirected address") << Case(Routes{{"/dl/setup.exe", redirect}, {"/m/setup.exe", resumable(Body, {1000})}}).count(3);
-    QTest::newRow("200 starts over") << Case(thenAnswer(reply(200, Body, ETag))).count(2);
-    QTest::newRow("another total") << Case(thenAnswer(partial(300 * 1024, rest, size + 1))).fails(Interrupted).count(2);
-    QTest::newRow("another ETag") << Case(thenAnswer(partial(300 * 1024, rest, size, "ETag: \"v2\"\r\n"))).fails(Interrupted).count(2);
-    QTest::newRow("another start") << Case(thenAnswer(partial(0, Body, size))).fails(Interrupted).count(2);
-    const QByteArray packed = qCompress(Body).mid(4);
+    QTest::newRow("200 starts over") << Case(reply(200, Body, ETag), false).sha(sha256(Body)).count(2);
+    QTest::newRow("another total") << Case(partial(Drop, rest, Body.size() + 1), false).fails(Interrupted).count(2);
+    QTest::newRow("another ETag") << Case(partial(Drop, rest, Body.size(), "ETag: \"v2\"\r\n"), false).fails(Interrupted).count(2);
+    QTest::newRow("another start") << Case(partial(0, Body, Body.size()), false).fails(Interrupted).count(2);
     const QByteArray deflate = ETag + "Accept-Ranges: bytes\r\nContent-Encoding: deflate\r\n";
-    QTest::newRow("compressed") << Case(cut(reply(200, packed, deflate), packed.size() / 2, packed.size(), true)).fails(Interrupted);
-    Reply noLength = chunked(Body.left(100 * 1024), false);
-    noLength.bytes.replace("chunked\r\n", "chunked\r\n" + ETag);
-    QTest::newRow("no length") << Case(noLength).fails(Interrupted);
-    QTest::newRow("drops at once, for ever") << Case(thenAnswer(cut(partial(300 * 1024, rest, size), 0, rest.size()))).fails(Interrupted).count(4);
-    QTest::newRow("stalls, then resumes") << Case(thenAnswer(partial(300 * 1024, rest, size), true)).count(2);
+    QTest::newRow("compressed") << Case(cut(reply(200, qCompress(Body).mid(4), deflate), 1000, true)).fails(Interrupted);
+    QTest::newRow("no length") << Case(Reply{chunked(Body.left(Drop), false).bytes.replace("chunked\r\n", "chunked\r\n" + ETag)}).fails(Interrupted);
+    QTest::newRow("drops at once, for ever") << Case(cut(partial(Drop, rest, Body.size()), 0), false).fails(Interrupted).count(4);
+    QTest::newRow("stalls, then resumes") << Case(partial(Drop, rest, Body.size()), true).count(2);
     QTest::newRow("never answers") << Case(Reply{{}, -1, true}).fails(NotFound);
-}
 
-void DownloadTest::stopAndCheck_data()
-{
-    QTest::addColumn<Case>("c");
-    QTest::newRow("stop, size known") << Case(paced(reply(200, pattern(8 << 20)))).stopping(OnBytes);
-    QTest::newRow("stop, size unknown") << Case(paced(chunked(pattern(8 << 20)))).stopping(OnBytes);
+    QTest::newRow("stop, size known") << Case(Reply{reply(200, pattern(8 << 20)).bytes, -1, false, 16 * 1024}).stopping(OnBytes);
+    QTest::newRow("stop, size unknown") << Case(Reply{chunked(pattern(8 << 20)).bytes, -1, false, 16 * 1024}).stopping(OnBytes);
     QTest::newRow("stop before any answer") << Case(Reply{{}, -1, true}).stopping(OnRequest);
-    QTest::newRow("stop while waiting to retry") << Case(resumable(Body, {1000})).stopping(OnLost).count(1);
-    QTest::newRow("sha256 right, in capitals") << Case(reply(200, Body)).sha(sha256(Body).toUpper());
-    QTest::newRow("sha256 wrong") << Case(reply(200, Body)).sha(sha256(Body + 'x')).fails(Damaged);
-    QTest::newRow("sha256 of 63 digits") << Case(reply(200, Body)).sha(sha256(Body).left(63)).fails(Damaged, 0);
-    QTest::newRow("sha256 not text") << Case(reply(200, Body)).sha(7).fails(Damaged, 0);
-    Reply huge = reply(200, Body);
-    huge.bytes.replace("Length: " + QByteArray::number(Body.size()), "Length: 1125899906842624");
-    QTest::newRow("1 PiB announced") << Case(cut(huge, Body.size(), Body.size(), true)).fails(CannotSave);
+    QTest::newRow("stop while waiting to retry") << Case(resumable(Body, {Drop})).stopping(OnLost).count(1);
+    QTest::newRow("sha256 right, in capitals") << Case(good).sha(sha256(Body).toUpper());
+    QTest::newRow("sha256 wrong") << Case(good).sha(sha256(Body + 'x')).fails(Damaged);
+    QTest::newRow("sha256 of 63 digits") << Case(good).sha(sha256(Body).left(63)).fails(Damaged, 0);
+    const Reply huge{reply(200, Body).bytes.replace("Length: 716800", "Length: 1125899906842624")};
+    QTest::newRow("1 PiB announced") << Case(cut(huge, Body.size(), true)).fails(CannotSave);
+    QTest::newRow("disk full part-way") << Case(good).limit(100 * 1024 + 7).fails(CannotSave);
 }
 
-void DownloadTest::run()
+void DownloadTest::downloads()
 {
     QFETCH(Case, c);
     const QString target = QFileInfo(Saved).path().replace(QLatin1String("1.0"), c.version) + '/' + c.saved;
     QVERIFY(write(Saved, Earlier));
-    QStringList expected = tree();
     open(catalogueWith(c.version, c.link, c.extra));
     for (const auto &route : c.routes)
         server.on(route.first, route.second);
+    limitFileSize(c.fileLimit);
     QStringList statuses;
     connect(window->statusBar(), &QStatusBar::messageChanged, window.get(), [&](const QString &message) {
         statuses.append(message);
         if (c.stop != OnLost || message != Lost)
             return;
         QCOMPARE(label("lbl_Speed")->text(), QStringLiteral(": 0.00 Mb/s"));
-        QVERIFY(bar()->isVisible() && bar()->value() > 0 && label("lbl_Total")->text().endsWith(QLatin1String(" MB/0.7 MB")));
+        QVERIFY(bar()->isVisible() && bar()->value() > 0 && label("lbl_Total")->text() == QStringLiteral(": 0.3 MB/0.7 MB"));
         clickDownload();
         QCOMPARE(boxes.size(), 1);
     });
@@ -240,9 +189,8 @@ void DownloadTest::run()
         QNetworkReply *second = reinterpret_cast<QNetworkReply *>(1); // never two transfers at once
         QVERIFY(QMetaObject::invokeMethod(window.get(), "Download", Q_RETURN_ARG(QNetworkReply *, second), Q_ARG(QUrl, QUrl(Link))) && !second);
     }
-    if (c.stop == OnRequest)
-        QTRY_COMPARE(downloadRequests().size(), 1);
     if (c.stop == OnBytes || c.stop == OnRequest) {
+        QTRY_COMPARE(downloadRequests().size(), 1);
         QCOMPARE(boxes.size(), 0);
         clickDownload();
         QCOMPARE(boxes.size(), 1); // the whole stop runs inside the click
@@ -259,19 +207,16 @@ void DownloadTest::run()
     QCOMPARE(boxes[0].text, text);
     QCOMPARE(status(), saved ? text + QStringLiteral(" ...") : c.stop ? QStringLiteral("Tiến trình tải đã hủy.") : text);
     QCOMPARE(statuses.contains(Lost), c.lost);
-    if (c.requests >= 0)
-        QCOMPARE(downloadRequests().size(), c.requests);
+    QCOMPARE(downloadRequests().size(), c.requests);
     if (c.requests > 0) // a bare GET first, the rest asked for with a range
         QCOMPARE(server.requests.last().header("Range").isEmpty(), c.requests == 1 || !c.lost);
-    if (saved && !expected.contains(target))
-        expected.append(target), expected.sort();
-    QCOMPARE(tree(), expected); // nothing else anywhere, no temporary file
+    QCOMPARE(files(), (saved && target != Saved ? QStringList{target, Saved} : QStringList{Saved})); // no temporary file
     QCOMPARE(read(target), saved ? c.file : target == Saved ? Earlier : "<missing>");
     QCOMPARE(read(Saved), saved && target == Saved ? c.file : Earlier);
     verifyIdle();
 }
 
-void DownloadTest::fileActionsAndClosing()
+void DownloadTest::fileActionsAndFigures()
 {
     open(catalogueWith(QStringLiteral("1.0"), Link));
     server.on("/dl/setup.exe", reply(200, "x"));
@@ -282,38 +227,12 @@ void DownloadTest::fileActionsAndClosing()
     const QString file = home->filePath(Saved);
     QCOMPARE(desktop, (QList<QUrl>{QUrl::fromLocalFile(file), QUrl(QFileInfo(file).path(), QUrl::TolerantMode)}));
 
-    server.on("/dl/setup.exe", paced(reply(200, pattern(8 << 20))));
-    clickDownload();
-    QTRY_VERIFY(bar()->isVisible() && bar()->value() > 0);
-    QTest::mouseClick(button("btnClose"), Qt::LeftButton);
-    window.reset();
-    QCOMPARE(read(Saved), QByteArray("x"));
-    QCOMPARE(files(), QStringList{Saved});
-    QCOMPARE(boxes.size(), 1);
-}
-
-void DownloadTest::figures_data()
-{
-    QTest::addColumn<qint64>("bytesRead");
-    QTest::addColumn<qint64>("totalBytes");
-    QTest::addColumn<QString>("total");
-    QTest::addColumn<QString>("speed"); // after a further quarter megabyte and one tick
-    const qint64 mebibyte = 1 << 20;
-    QTest::newRow("1.5 of 10 MB") << 3 * mebibyte / 2 << 10 * mebibyte << ": 1.5 MB/10.0 MB" << ": 1.75 Mb/s";
-    QTest::newRow("3 of 5 GiB") << 3072 * mebibyte << 5120 * mebibyte << ": 3072.0 MB/5120.0 MB" << ": 3072.25 Mb/s";
-}
-
-void DownloadTest::figures()
-{
-    QFETCH(qint64, bytesRead);
-    QFETCH(qint64, totalBytes);
-    open(catalogueWith(QStringLiteral("1.0"), Link));
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "networkReplyProgress", Q_ARG(qint64, bytesRead), Q_ARG(qint64, totalBytes)));
-    QTEST(label("lbl_Total")->text(), "total");
-    QVERIFY(bar()->isVisible() && qAbs(double(bar()->value()) / bar()->maximum() - double(bytesRead) / totalBytes) < 1e-3);
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "networkReplyProgress", Q_ARG(qint64, bytesRead + (1 << 18)), Q_ARG(qint64, totalBytes)));
+    const qint64 received = 3ll << 30, total = 5ll << 30; // past what the bar's int holds
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "networkReplyProgress", Q_ARG(qint64, received), Q_ARG(qint64, total)));
+    QCOMPARE(label("lbl_Total")->text(), QStringLiteral(": 3072.0 MB/5120.0 MB"));
+    QCOMPARE(double(bar()->value()) / bar()->maximum(), 0.6);
     QVERIFY(QMetaObject::invokeMethod(window.get(), "updateCaption"));
-    QTEST(label("lbl_Speed")->text(), "speed");
+    QCOMPARE(label("lbl_Speed")->text(), QStringLiteral(": 3072.00 Mb/s"));
 }
 
 QTEST_MAIN(DownloadTest)
