@@ -4,75 +4,59 @@
   resources_test.py install CMAKE BUILD_DIR DESKTOP_FILE_VALIDATE [CONFIG]
 """
 import os, re, struct, subprocess, sys, tempfile
+from pathlib import Path
 
 APP = 'vn.tovik.AllInOne'
 SIZES = [16, 24, 32, 48, 64, 96, 128, 192, 256]
-BUNDLE = {'1452778310_Cancel.png': (128, 128), '1498635164_download.png': (64, 64),
-          '1464966328_adept_installer.png': (128, 128), '1464039768_Folder.png': (32, 32),
-          'TovikAIO.png': (82, 69), '1452863351_cross-button.png': (16, 16)}
-
-
-def check(ok, what):
-    if not ok:
-        sys.exit('FAIL: ' + what)
+BUNDLE = {'1452778310_Cancel.png': (128, 128), '1498635164_download.png': (64, 64), '1464039768_Folder.png': (32, 32),
+          '1464966328_adept_installer.png': (128, 128), 'TovikAIO.png': (82, 69), '1452863351_cross-button.png': (16, 16)}
 
 
 def run(*cmd, cwd=None):
-    done = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    if done.returncode:
-        sys.exit('FAIL: %s\n%s%s' % (' '.join(cmd), done.stdout.decode(), done.stderr.decode()))
+    done = subprocess.run(cmd, cwd=cwd, capture_output=True)
+    assert not done.returncode, '%s\n%s%s' % (' '.join(cmd), done.stdout.decode(), done.stderr.decode())
     return done.stdout
 
 
-def read(*path):
-    with open(os.path.join(*path), 'rb') as f:
-        return f.read()
-
-
 def check_png(data, size, what):
-    check(data[:8] == b'\x89PNG\r\n\x1a\n' and data[12:16] == b'IHDR' and
-          struct.unpack('>II5B', data[16:29]) == size + (8, 6, 0, 0, 0),
-          '%s: not an 8-bit RGBA non-interlaced PNG of %dx%d' % ((what,) + size))
+    assert (data[:8] == b'\x89PNG\r\n\x1a\n' and data[12:16] == b'IHDR' and
+            struct.unpack('>II5B', data[16:29]) == size + (8, 6, 0, 0, 0)), '%s: not an 8-bit RGBA PNG of %r' % (what, size)
 
 
 def windows(tmp, windres, gcc, wrestool, resources):
     for name, size in BUNDLE.items():
-        check_png(read(resources, 'icons', name), size, name)
-    with open(os.path.join(tmp, 'tiny.c'), 'w') as f:
-        f.write('int main(void) { return 0; }\n')
-    run(windres, '-O', 'coff', os.path.join(resources, 'Tovik_All_In_One.rc'), '-o', 'res.o', cwd=tmp)
+        check_png(Path(resources, 'icons', name).read_bytes(), size, name)
+    Path(tmp, 'tiny.c').write_text('int main(void) { return 0; }\n')
+    run(windres, '-O', 'coff', str(Path(resources, 'Tovik_All_In_One.rc')), '-o', 'res.o', cwd=tmp)
     run(gcc, '-mwindows', 'tiny.c', 'res.o', '-o', 'tiny.exe', cwd=tmp)
     listing = run(wrestool, '-l', 'tiny.exe', cwd=tmp).decode()
-    for wanted in ("--type=14 --name='IDI_ICON1' --language=1033", '--type=16 --name=1 --language=1033'):
-        check(wanted in listing, 'missing resource ' + wanted)
+    assert "--type=14 --name='IDI_ICON1' --language=1033" in listing and '--type=16 --name=1 --language=1033' in listing, listing
     ico = run(wrestool, '-x', '--type=14', '--name=IDI_ICON1', 'tiny.exe', cwd=tmp)
     entries = [struct.unpack_from('<BBBBHHII', ico, 6 + 16 * i) for i in range(ico[4])]
-    check([e[0] or 256 for e in entries] == SIZES, 'icon sizes %r' % entries)
-    for width, height, _, _, planes, bits, length, offset in entries:
+    assert [(e[0] or 256, e[1] or 256, e[4], e[5]) for e in entries] == [(s, s, 1, 32) for s in SIZES], 'icons %r' % entries
+    for width, _, _, _, _, _, length, offset in entries:
         size, image = width or 256, ico[offset:offset + length]
-        check((height or 256, planes, bits) == (size, 1, 32), 'icon %d: not 32-bit' % size)
         if size == 256:
             check_png(image, (256, 256), 'icon 256')
         else:   # a bitmap with a real alpha channel: transparent around, opaque inside
-            check(struct.unpack_from('<IiiHH', image) == (40, size, 2 * size, 1, 32) and
-                  {0, 255} <= set(image[40:40 + 4 * size * size][3::4]), 'icon %d: no alpha bitmap' % size)
+            assert (struct.unpack_from('<IiiHH', image) == (40, size, 2 * size, 1, 32) and
+                    {0, 255} <= set(image[40:40 + 4 * size * size][3::4])), 'icon %d: no alpha bitmap' % size
 
 
 def install(prefix, cmake, build, validator, config=''):
     run(cmake, '--install', build, '--prefix', prefix, *(['--config', config] if config else []))
-    entry = os.path.join(prefix, 'share', 'applications', APP + '.desktop')
-    report = run(validator, entry).decode()   # hints come with exit code 0
-    check(report == '', report)
-    text = read(entry).decode()
-    program = os.path.join(prefix, 'bin', re.search(r'^Exec=(\S+)', text, re.M).group(1))
-    check(os.access(program, os.X_OK), 'the entry starts a program not installed: ' + program)
-    check(re.search(r'^Icon=(.*)$', text, re.M).group(1) == APP, 'the entry names another icon')
-    theme = os.path.join(prefix, 'share', 'icons', 'hicolor')
+    entry = Path(prefix, 'share', 'applications', APP + '.desktop')
+    report = run(validator, str(entry)).decode()   # hints come with exit code 0
+    assert report == '', report
+    text = entry.read_text()
+    program = Path(prefix, 'bin', re.search(r'^Exec=(\S+)', text, re.M).group(1))
+    assert os.access(program, os.X_OK), 'the entry starts a program not installed: %s' % program
+    assert re.search(r'^Icon=(.*)$', text, re.M).group(1) == APP, 'the entry names another icon'
+    theme = Path(prefix, 'share', 'icons', 'hicolor')
     for size in SIZES:
-        check_png(read(theme, '%dx%d' % (size, size), 'apps', APP + '.png'), (size, size), 'icon %d' % size)
-    check(b'<svg' in read(theme, 'scalable', 'apps', APP + '.svg'), 'the scalable icon is no SVG')
+        check_png((theme / ('%dx%d' % (size, size)) / 'apps' / (APP + '.png')).read_bytes(), (size, size), 'icon %d' % size)
+    assert b'<svg' in (theme / 'scalable' / 'apps' / (APP + '.svg')).read_bytes(), 'the scalable icon is no SVG'
 
 
-if __name__ == '__main__':
-    with tempfile.TemporaryDirectory(prefix='tovik-resources-') as tmp:
-        {'windows': windows, 'install': install}[sys.argv[1]](tmp, *sys.argv[2:])
+with tempfile.TemporaryDirectory(prefix='tovik-resources-') as tmp:
+    {'windows': windows, 'install': install}[sys.argv[1]](tmp, *sys.argv[2:])

@@ -2,21 +2,13 @@
 // key in TOVIK_TEST_KEYS only a ".minisig" that verifies lists; with none, none is asked for.
 #include "fixture.h"
 #include "tovik_all_in_one.h"
-#include <QComboBox>
-#include <QProcess>
 #include <QtTest>
-#include <functional>
+#include <QtWidgets>
 constexpr bool Signed = sizeof(TOVIK_TEST_KEYS) > 1;
 using Edit = std::function<void(QByteArray &catalogue, QByteArray &signature)>;
 Q_DECLARE_METATYPE(Edit)
+Edit swap(const QByteArray &from, const QByteArray &to) { return [=](QByteArray &, QByteArray &s) { s.replace(from, to); }; }
 int minisign(const QStringList &arguments) { return QProcess::execute(QStringLiteral("minisign"), arguments); }
-Edit put(int line, int at) // another base64 digit in the signature file
-{
-    return [=](QByteArray &, QByteArray &s) {
-        const int i = s.split('\n').mid(0, line).join('\n').size() + 1 + at;
-        s[i] = s.at(i) == 'A' ? 'B' : 'A';
-    };
-}
 class SignatureTest : public Fixture
 {
     Q_OBJECT
@@ -28,7 +20,7 @@ private slots:
     void listing_data()
     {
         QTest::addColumn<QStringList>("sign"); // minisign's options ("-l": the bytes, not their hash)
-        QTest::addColumn<Edit>("edit");        // an emptied signature is not served: 404
+        QTest::addColumn<Edit>("edit");        // an emptied signature is a 404
         QTest::addColumn<int>("listed");
         const QStringList demo{"-s", TOVIK_TEST_KEYS "/demo-only-minisign.key"}, legacy = demo + QStringList{"-l"};
         const Edit none = [](QByteArray &, QByteArray &) {}, drop = [](QByteArray &, QByteArray &s) { s.clear(); };
@@ -36,34 +28,30 @@ private slots:
         if (!Signed)
             return;
         QTest::newRow("legacy") << legacy << none << 1;
-        QTest::newRow("CR LF") << demo << Edit([](QByteArray &, QByteArray &s) { s.replace("\n", "\r\n"); }) << 1;
+        QTest::newRow("CR LF") << demo << swap("\n", "\r\n") << 1;
         QTest::newRow("catalogue byte") << legacy << Edit([](QByteArray &c, QByteArray &) { c.replace("notes", "notez"); }) << 0;
-        QTest::newRow("key id byte") << demo << put(1, 5) << 0;
-        QTest::newRow("signature byte") << legacy << put(1, 40) << 0;
-        QTest::newRow("trusted comment byte") << demo << put(2, 17) << 0;
-        QTest::newRow("byte over 0x7F for /") << demo << Edit([](QByteArray &, QByteArray &s) { s[s.indexOf('/', s.indexOf('\n'))] = '\xff'; }) << 0;
-        QTest::newRow("missing lines") << demo << Edit([](QByteArray &, QByteArray &s) { s.truncate(s.lastIndexOf("trusted")); }) << 0;
+        QTest::newRow("key id byte") << demo << swap("9pdiHNvX", "9pdiHNvY") << 0; // digits 4-11: the demo key id, as in its .pub
+        QTest::newRow("trusted comment byte") << demo << swap("comment: T", "comment: U") << 0;
+        QTest::newRow("byte over 0x7F for /") << demo << swap("/", "\xff") << 0;
         QTest::newRow("another key") << QStringList{"-s", keys.filePath("o.key")} << none << 0;
         QTest::newRow("404") << demo << drop << 0;
-        QTest::newRow("garbage") << demo << Edit([](QByteArray &, QByteArray &s) { s = "<html>"; }) << 0;
-        QTest::newRow("over 4 KiB") << demo << Edit([](QByteArray &, QByteArray &s) { s.insert(19, QByteArray(4096, 'u')); }) << 0;
+        QTest::newRow("over 4 KiB") << demo << swap("untrusted comment: ", "untrusted comment: " + QByteArray(4096, 'u')) << 0;
     }
     void listing()
     {
-        QFETCH(QStringList, sign); QFETCH(Edit, edit); QFETCH(int, listed);
+        QFETCH(QStringList, sign);
+        QFETCH(Edit, edit);
+        QFETCH(int, listed);
         QByteArray catalogue = catalogueWith(QStringLiteral("1.0"), QStringLiteral("http://files.example/setup.exe"));
         QVERIFY(write(QStringLiteral("c"), catalogue));
         QVERIFY(!Signed || !minisign(sign + QStringList{"-S", "-m", home->filePath(QStringLiteral("c")), "-t", "T"}));
         QByteArray signature = Signed ? read(QStringLiteral("c.minisig")) : QByteArray();
         edit(catalogue, signature);
-        if (!signature.isEmpty())
-            server.on(QByteArray(CataloguePath) + ".minisig", reply(200, signature));
+        server.on(QByteArray(CataloguePath) + ".minisig", reply(signature.isEmpty() ? 404 : 200, signature));
         open(catalogue);
         QSignalSpy read(window->findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
         QCOMPARE(read.wait(Signed ? 10000 : 500), Signed); // without a key nothing more is asked for
         QCOMPARE(window->findChild<QComboBox *>(QStringLiteral("cbName"))->count(), listed);
-        QCOMPARE(server.requests.last().path, QByteArray(CataloguePath) + (Signed ? ".minisig" : ""));
-        QCOMPARE(server.requests.size(), Signed ? 2 : 1);
     }
 };
 QTEST_MAIN(SignatureTest)
