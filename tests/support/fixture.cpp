@@ -1,16 +1,10 @@
 #include "fixture.h"
 
-#include "tovik_all_in_one.h"
-
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QStatusBar>
 #include <QtTest>
 
 QByteArray catalogueWith(const QString &version, const QString &link, const QJsonObject &extra)
@@ -32,8 +26,6 @@ Fixture::Fixture()
     for (const QString &scheme : {QString(), QStringLiteral("file")})
         QDesktopServices::setUrlHandler(scheme, this, "openOnDesktop");
 }
-
-Fixture::~Fixture() = default;
 
 void Fixture::startTest()
 {
@@ -82,26 +74,6 @@ void Fixture::verifyIdle() const
     QVERIFY(!window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->isActive());
 }
 
-QPushButton *Fixture::button(const char *name) const
-{
-    return window->findChild<QPushButton *>(QLatin1String(name));
-}
-
-QLabel *Fixture::label(const char *name) const
-{
-    return window->findChild<QLabel *>(QLatin1String(name));
-}
-
-QProgressBar *Fixture::bar() const
-{
-    return window->findChild<QProgressBar *>();
-}
-
-QString Fixture::status() const
-{
-    return window->statusBar()->currentMessage();
-}
-
 QStringList Fixture::downloadRequests() const
 {
     QStringList targets;
@@ -133,11 +105,6 @@ QStringList Fixture::files() const
         found.append(QDir(home->path()).relativeFilePath(it.next()));
     found.sort();
     return found;
-}
-
-void Fixture::openOnDesktop(const QUrl &url)
-{
-    desktop.append(url);
 }
 
 void Fixture::closeModalBox()

@@ -1,18 +1,16 @@
 #pragma once
 
 #include "test_server.h"
+#include "tovik_all_in_one.h"
 
 #include <QJsonObject>
-#include <QMessageBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
-#include <QUrl>
 
 #include <memory>
-
-class QLabel;
-class QProgressBar;
-class QPushButton;
-class Tovik_all_in_one;
 
 constexpr char CataloguePath[] = "/mordex/files/public/client/installer/Tovik_AIO_config.txt";
 
@@ -23,23 +21,20 @@ struct Box
     QString text;
 };
 
-// A catalogue of one product, "P", with one active version; `extra` adds
-// members to the version.
+// A catalogue of one product, "P", with one active version; `extra` adds members to the version.
 QByteArray catalogueWith(const QString &version, const QString &link, const QJsonObject &extra = {});
 
-// What the window tests share: the local server standing in for every host,
-// a fresh HOME per test, message boxes recorded and closed as a user would,
-// and what the window hands to the desktop.
+// What the window tests share: the server standing in for every host, a
+// fresh HOME per test (startTest/endTest from init/cleanup), message boxes
+// recorded and closed as a user would, and what the window hands to the desktop.
 class Fixture : public QObject
 {
     Q_OBJECT
 
 public:
     Fixture();
-    ~Fixture() override;
 
 protected:
-    // Call from init() and cleanup().
     void startTest();
     void endTest();
     // Builds the window with this catalogue and waits until it has been read.
@@ -47,10 +42,10 @@ protected:
     void clickDownload() const;
     bool waitForBoxes(int count, int timeoutMs = 30000) const;
     void verifyIdle() const; // the face of a window with no transfer running
-    QPushButton *button(const char *name) const;
-    QLabel *label(const char *name) const;
-    QProgressBar *bar() const;
-    QString status() const;
+    QPushButton *button(const char *name) const { return window->findChild<QPushButton *>(QLatin1String(name)); }
+    QLabel *label(const char *name) const { return window->findChild<QLabel *>(QLatin1String(name)); }
+    QProgressBar *bar() const { return window->findChild<QProgressBar *>(); }
+    QString status() const { return window->statusBar()->currentMessage(); }
     QStringList downloadRequests() const; // targets of every request but the catalogue's
     // Files under HOME, relative to it.
     bool write(const QString &path, const QByteArray &content) const;
@@ -64,8 +59,6 @@ protected:
     QList<QUrl> desktop;
 
 private slots:
-    void openOnDesktop(const QUrl &url);
-
-private:
+    void openOnDesktop(const QUrl &url) { desktop.append(url); }
     void closeModalBox();
 };
