@@ -52,16 +52,6 @@ void Fixture::open(const QByteArray &catalogue)
     QVERIFY(read.wait(10000));
 }
 
-void Fixture::clickDownload() const
-{
-    QTest::mouseClick(button("btnDownload"), Qt::LeftButton);
-}
-
-bool Fixture::waitForBoxes(int count, int timeoutMs) const
-{
-    return QTest::qWaitFor([&] { return boxes.size() >= count; }, timeoutMs);
-}
-
 void Fixture::verifyIdle() const
 {
     QVERIFY(!bar()->isVisible());

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 
@@ -39,8 +40,8 @@ protected:
     void endTest();
     // Builds the window with this catalogue and waits until it has been read.
     void open(const QByteArray &catalogue);
-    void clickDownload() const;
-    bool waitForBoxes(int count, int timeoutMs = 30000) const;
+    void clickDownload() const { QTest::mouseClick(button("btnDownload"), Qt::LeftButton); }
+    bool waitForBoxes(int n, int ms = 30000) const { return QTest::qWaitFor([&] { return boxes.size() >= n; }, ms); }
     void verifyIdle() const; // the face of a window with no transfer running
     QPushButton *button(const char *name) const { return window->findChild<QPushButton *>(QLatin1String(name)); }
     QLabel *label(const char *name) const { return window->findChild<QLabel *>(QLatin1String(name)); }

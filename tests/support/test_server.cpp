@@ -25,15 +25,6 @@ QByteArray pattern(qint64 size)
     return bytes;
 }
 
-QByteArray Request::header(const QByteArray &name) const
-{
-    for (const auto &h : headers) {
-        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
-            return h.second;
-    }
-    return {};
-}
-
 TestServer::TestServer()
 {
     listener.listen(QHostAddress::LocalHost);
@@ -55,11 +46,6 @@ void TestServer::on(const QByteArray &path, Handler handler)
     routes.insert(path, std::move(handler));
 }
 
-void TestServer::on(const QByteArray &path, const Reply &answer)
-{
-    on(path, [answer](const Request &) { return answer; });
-}
-
 void TestServer::reset()
 {
     routes.clear();
@@ -79,7 +65,7 @@ void TestServer::read(QTcpSocket *socket)
     for (char stop : {'?', '#'})
         request.path.truncate(request.path.contains(stop) ? request.path.indexOf(stop) : request.path.size());
     for (const QByteArray &line : lines.mid(1))
-        request.headers.append({line.left(line.indexOf(':')).trimmed(), line.mid(line.indexOf(':') + 1).trimmed()});
+        request.headers.insert(line.left(line.indexOf(':')).trimmed().toLower(), line.mid(line.indexOf(':') + 1).trimmed());
     requests.append(request);
     const auto route = routes.constFind(request.path);
     send(socket, route == routes.constEnd() ? reply(404, {}) : (*route)(request));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QMap>
 #include <QTcpServer>
 
 #include <functional>
@@ -10,8 +11,8 @@ struct Request
 {
     QByteArray target; // as sent: "http://host/path" when the client used us as its proxy
     QByteArray path;   // without scheme, host, query or fragment
-    QList<QPair<QByteArray, QByteArray>> headers;
-    QByteArray header(const QByteArray &name) const; // first value, case-insensitive; empty if absent
+    QMap<QByteArray, QByteArray> headers; // by lower-case name
+    QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
 };
 
 // One scripted answer: the raw bytes of a whole response, replayed as they are.
@@ -22,6 +23,7 @@ struct Reply
     bool stall = false;  // then keep the connection open and silent, else close it
     int paceBytes = 0;   // > 0: at most this many bytes every paceMs
     int paceMs = 10;
+    Reply operator()(const Request &) const { return *this; } // the same answer to every request
 };
 
 // A response with Content-Length; extra header lines end with "\r\n".
@@ -40,8 +42,7 @@ public:
 
     TestServer();
     quint16 port() const;
-    void on(const QByteArray &path, Handler handler);
-    void on(const QByteArray &path, const Reply &answer);
+    void on(const QByteArray &path, Handler handler); // a Reply answers every request alike
     void reset();
 
     QList<Request> requests;
