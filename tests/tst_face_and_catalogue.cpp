@@ -47,7 +47,6 @@ private slots:
         row("label_3", QRect(13, 74, 61, 16), "Thông tin", true);
         row("label_4", QRect(13, 90, 61, 16), "phiên bản", true);
         row("label_7", QRect(15, 215, 41, 16), "Total", false);
-        row("btnDownload", QRect(326, 199, 81, 31), "  Tải về", false);
     }
 
     void widgets()

@@ -1,9 +1,8 @@
-// Arbitrary bytes as the real window's catalogue. Every product and version
-// is chosen in turn; nothing may crash, the file system must not change, the
-// last version must be the current one after a product change, and what the
-// file actions hand to the desktop must stay inside the downloads folder.
-// Built with libFuzzer when TOVIK_FUZZ is on; every build also replays the
-// committed inputs as a test (main below).
+// Arbitrary bytes as the real window's catalogue, every product and version
+// chosen in turn: no crash, no change on disk, the last version current after
+// a product change, and the file actions opening nothing outside the
+// downloads folder. Linked with libFuzzer when TOVIK_FUZZ is on, else with
+// the replay main below.
 
 #include "test_server.h"
 #include "tovik_all_in_one.h"

@@ -36,11 +36,6 @@ TestServer::TestServer()
     });
 }
 
-quint16 TestServer::port() const
-{
-    return listener.serverPort();
-}
-
 void TestServer::on(const QByteArray &path, Handler handler)
 {
     routes.insert(path, std::move(handler));

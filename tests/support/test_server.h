@@ -41,7 +41,7 @@ public:
     using Handler = std::function<Reply(const Request &)>;
 
     TestServer();
-    quint16 port() const;
+    quint16 port() const { return listener.serverPort(); }
     void on(const QByteArray &path, Handler handler); // a Reply answers every request alike
     void reset();
 
