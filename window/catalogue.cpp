@@ -73,10 +73,13 @@ void stopWhenLargerThan(QNetworkReply *reply, qint64 maxBytes)
     QObject::connect(reply, &QNetworkReply::readyRead, reply, stopWhenTooLarge);
 }
 
-// A reply stopped for its size is closed and holds nothing.
-QByteArray bodyOf(QNetworkReply *reply)
+// A reply stopped for its size is closed and holds nothing. One that came
+// whole before the stop could run is refused here by the same rule.
+QByteArray bodyOf(QNetworkReply *reply, qint64 maxBytes)
 {
-    return reply->isOpen() ? reply->readAll() : QByteArray();
+    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
+    const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    return body.size() < maxBytes && length <= maxBytes ? body : QByteArray();
 }
 
 // The one call into libsodium: a build without a key does not link it.
@@ -94,7 +97,7 @@ void Tovik_all_in_one::ReadString(QNetworkReply *data)
     // Every failure is silent: a body that is not a JSON object lists nothing.
     if (!data)
         return;
-    const QByteArray body = bodyOf(data);
+    const QByteArray body = bodyOf(data, MaxCatalogueBytes);
     data->deleteLater();
     if (CatalogueIsSigned)
         fetchSignature(data, body);
@@ -124,13 +127,11 @@ void Tovik_all_in_one::fetchSignature(QNetworkReply *catalogue, const QByteArray
 
 void Tovik_all_in_one::listIfSigned(const QByteArray &catalogue, QNetworkReply *signature)
 {
-    const QByteArray signatureFile = bodyOf(signature);
+    const QByteArray signatureFile = bodyOf(signature, MaxSignatureBytes);
     signature->deleteLater();
-    // A small body can arrive whole before the size check stops it.
-    const bool tooLarge = signatureFile.size() >= MaxSignatureBytes;
     // Anything but a good signature by the built-in key leaves the catalogue
     // empty, as silently as an unreachable server.
-    if (!tooLarge && signedByVendor(catalogue, signatureFile))
+    if (signedByVendor(catalogue, signatureFile))
         listCatalogue(catalogue);
 }
 
