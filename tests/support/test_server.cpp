@@ -55,8 +55,8 @@ void TestServer::read(QTcpSocket *socket)
         return;
     socket->setProperty("answered", true);
     const QList<QByteArray> lines = head.left(head.indexOf("\r\n\r\n")).split('\n');
-    Request request{lines.value(0).split(' ').value(1), {}, {}};
-    request.path = request.target.mid(request.target.startsWith('/') ? 0 : request.target.indexOf('/', 8));
+    const QByteArray target = lines.value(0).split(' ').value(1); // "http://host/path" when we are the proxy
+    Request request{target.mid(target.startsWith('/') ? 0 : target.indexOf('/', 8)), {}};
     for (char stop : {'?', '#'})
         request.path.truncate(request.path.contains(stop) ? request.path.indexOf(stop) : request.path.size());
     for (const QByteArray &line : lines.mid(1))
@@ -70,11 +70,9 @@ void TestServer::read(QTcpSocket *socket)
 void TestServer::send(QTcpSocket *socket, const Reply &answer)
 {
     const QByteArray bytes = answer.cutAt >= 0 ? answer.bytes.left(int(answer.cutAt)) : answer.bytes;
-    const int piece = answer.paceBytes > 0 ? answer.paceBytes : 1 << 20;
+    const int piece = answer.paceBytes > 0 ? answer.paceBytes : int(bytes.size());
     auto *timer = new QTimer(socket);
     connect(timer, &QTimer::timeout, socket, [=, sent = 0]() mutable {
-        if (socket->bytesToWrite() > 4 * piece)
-            return; // the client reads slower than we write
         socket->write(bytes.mid(sent, piece));
         sent += piece;
         if (sent < bytes.size())

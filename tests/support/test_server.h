@@ -9,8 +9,7 @@
 // One request as it came over the wire.
 struct Request
 {
-    QByteArray target; // as sent: "http://host/path" when the client used us as its proxy
-    QByteArray path;   // without scheme, host, query or fragment
+    QByteArray path; // without scheme, host, query or fragment
     QMap<QByteArray, QByteArray> headers; // by lower-case name
     QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
 };
