@@ -132,7 +132,8 @@ void DownloadTest::downloads_data()
     const Case good(reply(200, Body));
     for (const char *version : {"1.0/../../x", "..\\..\\x", "CON", "lpt9.txt", "1.0/nul", "1.0.", "1.0 ", "1.0\n"})
         QTest::newRow(version) << Case(good).at(QString::fromUtf8(version)).fails(CannotSave, 0);
-    for (const char *link : {"file:///etc/passwd", "data:application/octet-stream;base64,TVqQ", "http:///dl/a.exe"})
+    for (const char *link : {"file:///etc/passwd", "file://localhost/etc/passwd", "data:application/octet-stream;base64,TVqQ",
+                             "http:///dl/a.exe"})
         QTest::newRow(link) << Case(good).at(QStringLiteral("1.0"), QString::fromUtf8(link)).fails(NotFound, 0);
     for (const char *name : {"..%5C..%5Cevil.exe", "%2E%2E", "C%3Aevil.exe"})
         QTest::newRow(name) << Case(good).at(QStringLiteral("1.0"), "http://a.example/" + QString::fromUtf8(name)).fails(CannotSave, 0);
