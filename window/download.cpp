@@ -26,9 +26,6 @@ namespace {
 
 constexpr int SpeedTickMs = 1000;
 const char Sha256Key[] = "sha256";
-// The reply holds at most this much before the bytes go to disk, so memory
-// stays flat whatever the size of the file.
-constexpr qint64 ReadBufferSize = 1024 * 1024;
 constexpr double BytesPerMegabyte = 1024.0 * 1024.0;
 
 const char DownloadImage[] = ":/Icons/1498635164_download.png";
@@ -235,7 +232,7 @@ bool Tovik_all_in_one::saveDevice(const QString &filename, QIODevice *data)
 {
     StreamedFile file(filename);
     while (data && data->isReadable()) {
-        const QByteArray piece = data->read(ReadBufferSize);
+        const QByteArray piece = data->read(Transfer::ReadBufferSize);
         if (piece.isEmpty())
             break;
         file.write(piece);

@@ -12,9 +12,6 @@
 
 namespace {
 
-// The reply holds at most this much before the bytes go to disk, so memory
-// stays flat whatever the size of the file.
-constexpr qint64 ReadBufferSize = 1024 * 1024;
 constexpr int MaxIdleRetries = 3;
 // Room left on the volume beyond the announced length.
 constexpr qint64 FreeSpaceMargin = 16 * 1024 * 1024;

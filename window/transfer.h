@@ -25,6 +25,10 @@ class Transfer : public QObject
 public:
     enum class Outcome { Running, Received, Cancelled, CutShort, NothingReceived, SaveFailed, Damaged };
 
+    // A reply holds at most this much before the bytes go to disk, so memory
+    // stays flat whatever the size of the file.
+    static constexpr qint64 ReadBufferSize = 1024 * 1024;
+
     // `sha256`: the expected digest (32 bytes), or empty for no check.
     Transfer(QNetworkAccessManager *manager, const QUrl &url, const QString &path, const QByteArray &sha256,
              QObject *parent);
