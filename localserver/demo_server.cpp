@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -109,13 +110,17 @@ QByteArray head(int status, qint64 length, const QByteArray &headers)
            + QByteArray::number(length) + "\r\nConnection: close\r\n" + headers + "\r\n";
 }
 
-// Writes bytes [from, to) of an installer to a socket at the demo's pace.
+// Writes bytes [from, to) of an installer to a socket at the demo's pace:
+// of a real file when one is open, else of the generated pattern.
 class InstallerStream : public QObject
 {
 public:
-    InstallerStream(QTcpSocket *socket, qint64 from, qint64 to, qint64 bytesPerSecond)
-        : QObject(socket), socket(socket), next(from), end(to), perTick(qMax<qint64>(1, bytesPerSecond * TickMs / 1000))
+    InstallerStream(QTcpSocket *socket, qint64 from, qint64 to, qint64 bytesPerSecond, const QString &realFile)
+        : QObject(socket), socket(socket), next(from), end(to), perTick(qMax<qint64>(1, bytesPerSecond * TickMs / 1000)),
+          file(realFile)
     {
+        if (!realFile.isEmpty() && (!file.open(QIODevice::ReadOnly) || !file.seek(from)))
+            end = next; // nothing to send: the client sees a short body
         connect(&ticks, &QTimer::timeout, this, &InstallerStream::writeTick);
         ticks.start(TickMs);
     }
@@ -127,8 +132,11 @@ private:
             return; // the client reads slower than the pace
         const qint64 size = qMin(perTick, end - next);
         QByteArray piece(int(size), Qt::Uninitialized);
-        for (int i = 0; i < piece.size(); ++i)
-            piece[i] = char((next + i) % PatternPeriod);
+        if (file.isOpen())
+            piece = file.read(size);
+        else
+            for (int i = 0; i < piece.size(); ++i)
+                piece[i] = char((next + i) % PatternPeriod);
         socket->write(piece);
         next += size;
         if (next == end) {
@@ -141,11 +149,13 @@ private:
     qint64 next;
     qint64 end;
     qint64 perTick;
+    QFile file;
     QTimer ticks;
 };
 
 // Answers one request per connection: the catalogue and its signature from
-// the data folder, the generated installers, and 404 for anything else.
+// the data folder, the installers: a real file when the data folder's
+// "files" holds one of that name, else a generated one; 404 for anything else.
 class DemoServer : public QObject
 {
 public:
@@ -206,9 +216,13 @@ private:
             return sendFile(socket, catalogue, "text/plain; charset=utf-8");
         if (path == QByteArray(CataloguePath) + SignatureSuffix)
             return sendFile(socket, catalogue + QLatin1String(SignatureSuffix), "text/plain");
-        if (!path.startsWith(InstallersPrefix) || path.size() == int(sizeof InstallersPrefix) - 1)
+        const QByteArray name = path.mid(int(sizeof InstallersPrefix) - 1);
+        if (!path.startsWith(InstallersPrefix) || name.isEmpty() || name.contains('/') || name.contains('\\') || name.startsWith('.'))
             return sendNotFound(socket);
-        const qint64 size = installerSize(path.mid(int(sizeof InstallersPrefix) - 1));
+        QString real = options.dataFolder + QStringLiteral("/files/") + QString::fromUtf8(name);
+        if (!QFileInfo(real).isFile())
+            real.clear();
+        const qint64 size = real.isEmpty() ? installerSize(name) : QFileInfo(real).size();
         const qint64 from = resumeOffset(range, ifRange, size);
         QByteArray headers = "Content-Type: application/octet-stream\r\nAccept-Ranges: bytes\r\nETag: " + etagOf(size) + "\r\n";
         if (from > 0) {
@@ -216,7 +230,7 @@ private:
                        + QByteArray::number(size) + "\r\n";
         }
         socket->write(head(from > 0 ? 206 : 200, size - from, headers));
-        new InstallerStream(socket, from, size, options.bytesPerSecond);
+        new InstallerStream(socket, from, size, options.bytesPerSecond, real);
     }
 
     void sendFile(QTcpSocket *socket, const QString &path, const QByteArray &contentType)

@@ -1,4 +1,8 @@
 # The real program, closed by a click on a virtual display, exits with 0.
+# (The Windows program's exit code is checked under Wine by scripts/test-windows.)
+if(CMAKE_CROSSCOMPILING)
+    return()
+endif()
 find_program(TOVIK_XVFB_RUN xvfb-run)
 find_program(TOVIK_XDOTOOL xdotool)
 if(TOVIK_XVFB_RUN AND TOVIK_XDOTOOL)

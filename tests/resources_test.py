@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The program's images and what it hands to each desktop, read back by other tools:
   resources_test.py windows WINDRES GCC WRESTOOL RESOURCES_DIR
+  resources_test.py exe PROGRAM_EXE WRESTOOL OBJDUMP
   resources_test.py install CMAKE BUILD_DIR DESKTOP_FILE_VALIDATE [CONFIG]
 """
 import os, re, struct, subprocess, sys, tempfile
@@ -29,9 +30,13 @@ def windows(tmp, windres, gcc, wrestool, resources):
     Path(tmp, 'tiny.c').write_text('int main(void) { return 0; }\n')
     run(windres, '-O', 'coff', str(Path(resources, 'Tovik_All_In_One.rc')), '-o', 'res.o', cwd=tmp)
     run(gcc, '-mwindows', 'tiny.c', 'res.o', '-o', 'tiny.exe', cwd=tmp)
-    listing = run(wrestool, '-l', 'tiny.exe', cwd=tmp).decode()
+    check_exe_resources(str(Path(tmp, 'tiny.exe')), wrestool)
+
+
+def check_exe_resources(program, wrestool):
+    listing = run(wrestool, '-l', program).decode()
     assert "--type=14 --name='IDI_ICON1' --language=1033" in listing and '--type=16 --name=1 --language=1033' in listing, listing
-    ico = run(wrestool, '-x', '--type=14', '--name=IDI_ICON1', 'tiny.exe', cwd=tmp)
+    ico = run(wrestool, '-x', '--type=14', '--name=IDI_ICON1', program)
     entries = [struct.unpack_from('<BBBBHHII', ico, 6 + 16 * i) for i in range(ico[4])]
     assert [(e[0] or 256, e[1] or 256, e[4], e[5]) for e in entries] == [(s, s, 1, 32) for s in SIZES], 'icons %r' % entries
     for width, _, _, _, _, _, length, offset in entries:
@@ -41,6 +46,19 @@ def windows(tmp, windres, gcc, wrestool, resources):
         else:   # a bitmap with a real alpha channel: transparent around, opaque inside
             assert (struct.unpack_from('<IiiHH', image) == (40, size, 2 * size, 1, 32) and
                     {0, 255} <= set(image[40:40 + 4 * size * size][3::4])), 'icon %d: no alpha bitmap' % size
+    version = run(wrestool, '-x', '--raw', '--type=16', '--name=1', program).decode('utf-16-le', 'replace')
+    for key, value in [('OriginalFilename', 'Tovik_All_In_One.exe'), ('ProductName', 'Tovik_All_In_One'), ('FileVersion', '0.0.0.0')]:
+        assert re.search(key + r'\x00+' + re.escape(value) + r'\x00', version), 'version block: no %s %s' % (key, value)
+
+
+def exe(tmp, program, wrestool, objdump):
+    """The real Windows program: a 32-bit GUI program entered through Qt's
+    WinMain, hashing with libcrypto, carrying the icon and version block."""
+    check_exe_resources(program, wrestool)
+    headers = run(objdump, '-p', '-f', program).decode()
+    assert 'file format pei-i386' in headers and re.search(r'^Subsystem\s+0+2\s', headers, re.M), headers[:2000]
+    assert 'DLL Name: libcrypto-3.dll' in headers, 'SHA-256 does not come from libcrypto'
+    assert re.search(r' _WinMain@16$', run(objdump, '-t', program).decode(), re.M), 'no WinMain'
 
 
 def install(prefix, cmake, build, validator, config=''):
@@ -59,4 +77,4 @@ def install(prefix, cmake, build, validator, config=''):
 
 
 with tempfile.TemporaryDirectory(prefix='tovik-resources-') as tmp:
-    {'windows': windows, 'install': install}[sys.argv[1]](tmp, *sys.argv[2:])
+    {'windows': windows, 'exe': exe, 'install': install}[sys.argv[1]](tmp, *sys.argv[2:])

@@ -117,7 +117,7 @@ void DownloadTest::init()
 {
     startTest();
     QDir().mkpath(home->filePath("h/u"));
-    qputenv("HOME", QFile::encodeName(home->filePath("h/u")));
+    setHome(home->filePath("h/u"));
 }
 
 void DownloadTest::cleanup()

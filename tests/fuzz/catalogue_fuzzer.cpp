@@ -4,7 +4,7 @@
 // that climb out find folders there to open). Linked with libFuzzer when TOVIK_FUZZ is on, else with
 // the replay main below.
 
-#include "test_server.h"
+#include "fixture.h"
 #include "tovik_all_in_one.h"
 
 #include <QtNetwork>
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     new QApplication(*argc, *argv);
     qRegisterMetaType<QNetworkReply *>();
     state = new State;
-    qputenv("HOME", QFile::encodeName(state->root.filePath(QStringLiteral("home"))));
+    setHome(state->root.filePath(QStringLiteral("home")));
     for (const char *folder : {"home/TovikAIO/Files/1.0", "home/secret"}) {
         QDir().mkpath(state->root.filePath(QLatin1String(folder)));
         QFile(state->root.filePath(QLatin1String(folder) + "/setup.exe")).open(QIODevice::WriteOnly);

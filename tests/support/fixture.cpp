@@ -11,6 +11,14 @@ QByteArray catalogueWith(const QString &version, const QString &link, const QJso
     return QJsonDocument(QJsonObject{{"P", QJsonObject{{"data", QJsonObject{{version, entry}}}}}}).toJson();
 }
 
+void setHome(const QString &path)
+{
+    qputenv("HOME", QFile::encodeName(path));
+#ifdef Q_OS_WIN
+    qputenv("USERPROFILE", QDir::toNativeSeparators(path).toLocal8Bit());
+#endif
+}
+
 Fixture::Fixture()
 {
     qRegisterMetaType<QNetworkReply *>();
@@ -29,7 +37,7 @@ void Fixture::startTest()
     boxes.clear();
     desktop.clear();
     home = std::make_unique<QTemporaryDir>();
-    qputenv("HOME", QFile::encodeName(home->path()));
+    setHome(home->path());
 }
 
 void Fixture::endTest()

@@ -17,6 +17,10 @@ struct Box
     QString text;
 };
 
+// Sets the home folder the program saves under. Windows takes it from the user's profile, and
+// from USERPROFILE where the profile's folder does not exist (so in the Windows tests' Wine prefix).
+void setHome(const QString &path);
+
 // A catalogue of one product, "P", with one active version; `extra` adds members to the version.
 QByteArray catalogueWith(const QString &version, const QString &link, const QJsonObject &extra = {});
 

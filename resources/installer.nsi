@@ -1,0 +1,64 @@
+; The program's own installer: the deployed folder under Program Files, a
+; Start-menu shortcut and an uninstaller listed in "Apps & features".
+; /S installs and uninstalls silently. The uninstaller removes only what was
+; installed, never the user's downloads (%USERPROFILE%\TovikAIO).
+;
+;   makensis -DVERSION=1.0.0 -DDEPLOY=<deploy folder> -DOUTFILE=<setup.exe> installer.nsi
+; DEPLOY-files.nsh and DEPLOY-remove.nsh come from scripts/windows-deploy.
+
+Unicode true
+!include "MUI2.nsh"
+
+!define APPNAME "Tovik All In One"
+!define EXE "Tovik_All_In_One.exe"
+!define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\TovikAllInOne"
+
+Name "${APPNAME}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES\${APPNAME}"
+InstallDirRegKey HKLM "${UNINSTKEY}" "InstallLocation"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+ManifestDPIAware true
+
+!define MUI_ICON "Tovik_All_In_One.ico"
+!define MUI_UNICON "Tovik_All_In_One.ico"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "Vietnamese"
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey /LANG=${LANG_VIETNAMESE} "ProductName" "${APPNAME}"
+VIAddVersionKey /LANG=${LANG_VIETNAMESE} "FileDescription" "${APPNAME} Setup"
+VIAddVersionKey /LANG=${LANG_VIETNAMESE} "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_VIETNAMESE} "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_VIETNAMESE} "LegalCopyright" ""
+
+Section "Install"
+    SetShellVarContext all
+    !include "${DEPLOY}-files.nsh"
+    SetOutPath "$INSTDIR"
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+    CreateShortcut "$SMPROGRAMS\${APPNAME}.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0
+    WriteRegStr HKLM "${UNINSTKEY}" "DisplayName" "${APPNAME}"
+    WriteRegStr HKLM "${UNINSTKEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTKEY}" "DisplayIcon" "$INSTDIR\${EXE},0"
+    WriteRegStr HKLM "${UNINSTKEY}" "Publisher" "Tovik"
+    WriteRegStr HKLM "${UNINSTKEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTKEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKLM "${UNINSTKEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKLM "${UNINSTKEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTKEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+    SetShellVarContext all
+    !include "${DEPLOY}-remove.nsh"
+    Delete "$INSTDIR\uninstall.exe"
+    Delete "$SMPROGRAMS\${APPNAME}.lnk"
+    ; Only an empty folder goes: whatever else the user put there stays.
+    RMDir "$INSTDIR"
+    DeleteRegKey HKLM "${UNINSTKEY}"
+SectionEnd
