@@ -7,6 +7,9 @@
 
 #include <QtTest>
 #include <QtWidgets>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 Q_DECLARE_METATYPE(Reply)
 
@@ -34,7 +37,6 @@ public:
     static void initMain() { enableDisplayScaling(); } // before the application object, as the program does
 
 private slots:
-    void initTestCase() { QCoreApplication::setAttribute(Qt::AA_Use96Dpi, false); } // QtTest's; the program has none
     void init() { startTest(); }
     void cleanup() { endTest(); }
 
@@ -53,8 +55,13 @@ private slots:
         QVERIFY(QDir(home->path()).mkpath(QStringLiteral("TovikAIO/Files/1.0"))); // the folder, not the file
         open(catalogueWith(QStringLiteral("1.0"), QStringLiteral("http://files.example/dl/setup.exe")));
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QScreen *screen = window->screen(); // logical DPI times pixel ratio is the display's, however Qt scales
-        const qreal dpi = screen->logicalDotsPerInch() * screen->devicePixelRatio();
+        QScreen *screen = window->screen(); // its own DPI, whatever Qt makes of it: Windows' setting, X11's pixels per inch
+#ifdef Q_OS_WIN
+        struct Dc { HDC handle = GetDC(nullptr); ~Dc() { ReleaseDC(nullptr, handle); } };
+        const qreal dpi = GetDeviceCaps(Dc().handle, LOGPIXELSX);
+#else
+        const qreal dpi = screen->physicalDotsPerInch() * screen->devicePixelRatio();
+#endif
         if (qAbs(dpi - 96 * scale) > 1)
             QSKIP(qPrintable(QStringLiteral("the display is at %1 dpi").arg(dpi)));
         const QSize shown = screen->grabWindow(window->winId()).size();
