@@ -95,8 +95,8 @@ private slots:
     {
         QVERIFY(write(QStringLiteral("TovikAIO/Files/1.0/setup.exe"), "old"));
         open(catalogueWith(QStringLiteral("1.0"), QStringLiteral("http://files.example/dl/setup.exe")));
-        for (const QString image : {"1452778310_Cancel", "1452863351_cross-button", "1464039768_Folder", // each also
-                                    "1464966328_adept_installer", "1498635164_download", "TovikAIO"}) // at 2x
+        for (const QString image : {"1452778310_Cancel", "1452863351_cross-button", "1464039768_Folder",
+                                    "1464966328_adept_installer", "1498635164_download", "TovikAIO"}) // and at 2x
             QVERIFY2(!QImage(":/Icons/" + image + ".png").isNull() &&
                      QImage(":/Icons/" + image + "@2x.png").size() == QImage(":/Icons/" + image + ".png").size() * 2, qPrintable(image));
         // Each by-name connection runs its slot once; the two selection slots showed the notes.
