@@ -1,9 +1,11 @@
 #include <QApplication>
 
+#include "display_scaling.h"
 #include "tovik_all_in_one.h"
 
 int main(int argc, char *argv[])
 {
+    enableDisplayScaling();
     QApplication a(argc, argv);
     Tovik_all_in_one w;
     w.show();

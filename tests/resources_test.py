@@ -25,8 +25,9 @@ def check_png(data, size, what):
 
 
 def windows(tmp, windres, gcc, wrestool, resources):
-    for name, size in BUNDLE.items():
-        check_png(Path(resources, 'icons', name).read_bytes(), size, name)
+    for name, (width, height) in BUNDLE.items():
+        for scale, file in ((1, name), (2, name.replace('.png', '@2x.png'))):   # @2x: for scaled displays
+            check_png(Path(resources, 'icons', file).read_bytes(), (scale * width, scale * height), file)
     Path(tmp, 'tiny.c').write_text('int main(void) { return 0; }\n')
     run(windres, '-O', 'coff', str(Path(resources, 'Tovik_All_In_One.rc')), '-o', 'res.o', cwd=tmp)
     run(gcc, '-mwindows', 'tiny.c', 'res.o', '-o', 'tiny.exe', cwd=tmp)

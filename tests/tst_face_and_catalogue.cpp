@@ -1,10 +1,15 @@
-// The window's face and by-name connections, and the catalogue listing and selection.
+// The window's face at every display scaling and its by-name connections,
+// and the catalogue listing and selection.
 
+#include "display_scaling.h"
 #include "fixture.h"
 #include "tovik_all_in_one.h"
 
 #include <QtTest>
 #include <QtWidgets>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 Q_DECLARE_METATYPE(Reply)
 
@@ -28,50 +33,72 @@ class FaceAndCatalogueTest : public Fixture
         QVERIFY(read.wait(10000));
     }
 
+public:
+    static void initMain() { enableDisplayScaling(); } // before the application object, as the program does
+
 private slots:
     void init() { startTest(); }
     void cleanup() { endTest(); }
 
-    void widgets_data()
+    // The face at each display scaling, in logical pixels: a row runs where
+    // the display is at its scale (CTest starts one for each) and skips elsewhere.
+    void face_data()
     {
-        QTest::addColumn<QRect>("geometry");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("tahoma");
-        const auto row = [](const char *name, QRect rect, const char *text, bool tahoma) {
-            QTest::newRow(name) << rect << QString::fromUtf8(text) << tahoma;
-        };
-        row("label", QRect(14, 17, 61, 16), "Phần mềm", true);
-        row("cbName", QRect(78, 12, 411, 25), "", true);
-        row("label_2", QRect(14, 47, 61, 16), "Phiên bản", true);
-        row("cbVer", QRect(78, 42, 411, 25), "", true);
-        row("label_3", QRect(13, 74, 61, 16), "Thông tin", true);
-        row("label_4", QRect(13, 90, 61, 16), "phiên bản", true);
-        row("label_7", QRect(15, 215, 41, 16), "Total", false);
+        QTest::addColumn<qreal>("scale");
+        for (int percent : {100, 125, 150, 175, 200})
+            QTest::newRow(qPrintable(QStringLiteral("%1%").arg(percent))) << percent / 100.0;
     }
 
-    void widgets()
+    void face()
     {
-        QFETCH(QRect, geometry);
-        QFETCH(QString, text);
-        QFETCH(bool, tahoma);
-        load(reply(200, {}));
-        const QWidget *widget = window->findChild<QWidget *>(QLatin1String(QTest::currentDataTag()));
-        QCOMPARE(widget->geometry(), geometry);
-        QCOMPARE(widget->property("text").toString(), text);
-        QCOMPARE(widget->font().family() == QLatin1String("Tahoma") && widget->font().pointSize() == 10, tahoma);
-        // Whichever family stands in for Tahoma, each caption reads whole.
-        const int advance = QFontMetrics(widget->font()).horizontalAdvance(text), room = widget->contentsRect().width();
-        QVERIFY2(!tahoma || advance <= room, qPrintable(QStringLiteral("%1 px in %2").arg(advance).arg(room)));
+        QFETCH(qreal, scale);
+        QVERIFY(QDir(home->path()).mkpath(QStringLiteral("TovikAIO/Files/1.0"))); // the folder, not the file
+        open(catalogueWith(QStringLiteral("1.0"), QStringLiteral("http://files.example/dl/setup.exe")));
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QScreen *screen = window->screen(); // its own DPI, whatever Qt makes of it: Windows' setting, X11's pixels per inch
+#ifdef Q_OS_WIN
+        struct Dc { HDC handle = GetDC(nullptr); ~Dc() { ReleaseDC(nullptr, handle); } };
+        const qreal dpi = GetDeviceCaps(Dc().handle, LOGPIXELSX);
+#else
+        const qreal dpi = screen->physicalDotsPerInch() * screen->devicePixelRatio();
+#endif
+        if (qAbs(dpi - 96 * scale) > 1)
+            QSKIP(qPrintable(QStringLiteral("the display is at %1 dpi").arg(dpi)));
+        const QSize shown = screen->grabWindow(window->winId()).size();
+        QStringList seen{QStringLiteral("window %1x%2%3").arg(shown.width()).arg(shown.height())
+                             .arg(window->minimumSize() == window->maximumSize() ? " fixed" : "")};
+        for (QWidget *widget : window->findChildren<QWidget *>(QRegularExpression(QStringLiteral("^(label|cb|btn)")))) {
+            const QString text = widget->property(qobject_cast<QComboBox *>(widget) ? "currentText" : "text").toString();
+            int room = widget->contentsRect().width(), needed = widget->fontMetrics().horizontalAdvance(text);
+            const bool tahoma = widget->font().family() == QLatin1String("Tahoma") && widget->font().pointSize() == 10;
+            QString flaws = QLatin1String(tahoma ? " Tahoma" : "") + QLatin1String(widget->isEnabled() ? "" : " disabled");
+            if (auto *button = qobject_cast<QPushButton *>(widget)) {
+                QStyleOptionButton option;
+                option.initFrom(button);
+                room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+                needed += button->iconSize().width() + 4; // Qt puts 4 pixels between a button's icon and its text
+                if (scale > 1 && button->icon().pixmap(window->windowHandle(), button->iconSize()).devicePixelRatio() <= 1)
+                    flaws += QStringLiteral(" blurred");
+            }
+            const QRect r = widget->geometry();
+            seen << QStringLiteral("%1 %2,%3 %4x%5%6: ").arg(widget->objectName()).arg(r.x()).arg(r.y()).arg(r.width())
+                        .arg(r.height()).arg(flaws + (needed > room ? QStringLiteral(" cut") : QString())) + text;
+        }
+        QCOMPARE(seen, (QStringList{QStringLiteral("window %1x%2 fixed").arg(qRound(520 * scale)).arg(qRound(290 * scale)),
+            "label 14,17 61x16 Tahoma: Phần mềm", "cbName 78,12 411x25 Tahoma: P", "label_2 14,47 61x16 Tahoma: Phiên bản",
+            "cbVer 78,42 411x25 Tahoma: 1.0", "btnClose 409,199 81x31:   Đóng", "label_7 15,215 41x16: Total",
+            "label_8 15,197 41x16: Speed", "btnInstall 160,199 81x31 disabled:   Cài đặt", "btnDownload 326,199 81x31:   Tải về",
+            "label_3 13,74 61x16 Tahoma: Thông tin", "label_4 13,90 61x16 Tahoma: phiên bản", "btnOpen 243,199 81x31: Thư mục"}));
     }
 
     void connectionsAndImages()
     {
         QVERIFY(write(QStringLiteral("TovikAIO/Files/1.0/setup.exe"), "old"));
         open(catalogueWith(QStringLiteral("1.0"), QStringLiteral("http://files.example/dl/setup.exe")));
-        QVERIFY(window->minimumSize() == QSize(520, 290) && window->maximumSize() == QSize(520, 290));
-        for (const char *image : {"1452778310_Cancel", "1452863351_cross-button", "1464039768_Folder",
-                                  "1464966328_adept_installer", "1498635164_download", "TovikAIO"})
-            QVERIFY2(!QImage(QStringLiteral(":/Icons/%1.png").arg(QLatin1String(image))).isNull(), image);
+        for (const QString image : {"1452778310_Cancel", "1452863351_cross-button", "1464039768_Folder",
+                                    "1464966328_adept_installer", "1498635164_download", "TovikAIO"}) // and at 2x
+            QVERIFY2(!QImage(":/Icons/" + image + ".png").isNull() &&
+                     QImage(":/Icons/" + image + "@2x.png").size() == QImage(":/Icons/" + image + ".png").size() * 2, qPrintable(image));
         // Each by-name connection runs its slot once; the two selection slots showed the notes.
         QCOMPARE(changes()->toPlainText(), QStringLiteral("notes"));
         QTest::mouseClick(button("btnInstall"), Qt::LeftButton);
@@ -82,13 +109,6 @@ private slots:
         QCOMPARE(boxes.value(0).text, QStringLiteral("Không tìm thấy link file download."));
         QTest::mouseClick(button("btnClose"), Qt::LeftButton);
         QVERIFY(!window->isVisible());
-    }
-
-    void installNeedsTheFile()
-    {
-        QVERIFY(QDir(home->path()).mkpath(QStringLiteral("TovikAIO/Files/1.0")));
-        open(catalogueWith(QStringLiteral("1.0"), QStringLiteral("http://files.example/dl/setup.exe")));
-        QVERIFY(button("btnOpen")->isEnabled() && !button("btnInstall")->isEnabled());
     }
 
     void listing_data()
