@@ -3,8 +3,18 @@
 # The screen is 15 inches wide, a whole number of millimetres, so that it
 # reports exactly that DPI. A row that finds its display at another scale
 # skips, and a skip fails here. The displays come one at a time, as two
-# xvfb-run -a started together could pick the same number.
-if(UNIX AND NOT APPLE)
+# xvfb-run -a started together could pick the same number. Under Wine the
+# scale is Windows' own setting, LogPixels in the registry.
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+    foreach(percent 100 125 150 175 200)
+        math(EXPR dpi "96 * ${percent} / 100")
+        add_test(NAME face_at_${percent}
+                 COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/at_dpi.sh ${dpi} ${CMAKE_CROSSCOMPILING_EMULATOR}
+                         $<TARGET_FILE:tst_face_and_catalogue> face:${percent}%)
+        set_tests_properties(face_at_${percent} PROPERTIES
+            ENVIRONMENT "http_proxy=;HTTP_PROXY=;no_proxy=" FAIL_REGULAR_EXPRESSION "SKIP" TIMEOUT 180)
+    endforeach()
+elseif(UNIX AND NOT APPLE)
     foreach(percent 100 125 150 175 200)
         math(EXPR dpi "96 * ${percent} / 100")
         math(EXPR width "15 * ${dpi}")
