@@ -13,7 +13,13 @@ class SignatureTest : public Fixture
     Q_OBJECT
     QTemporaryDir keys;
 private slots:
-    void initTestCase() { QVERIFY(!minisign({"-G", "-W", "-p", keys.filePath("o.pub"), "-s", keys.filePath("o.key")})); }
+    void initTestCase()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("minisign, which signs each row's catalogue, is the machine's Linux program: Wine starts it, never reports its end");
+#endif
+        QVERIFY(!minisign({"-G", "-W", "-p", keys.filePath("o.pub"), "-s", keys.filePath("o.key")}));
+    }
     void init() { startTest(); }
     void cleanup() { endTest(); }
     void listing_data()

@@ -301,8 +301,9 @@ void Tovik_all_in_one::on_btnOpen_clicked()
 {
     // Read as a web address, a '%', '#' or '?' in the folder's name would name
     // another place, even one above the downloads folder ("%2E%2E"): such a
-    // folder is handed over as a local file instead.
-    static const QRegularExpression addressSyntax(QStringLiteral("[%#?]"));
+    // folder is handed over as a local file instead. So is every folder on
+    // Windows, where the drive ("C:") would read as an address's scheme.
+    static const QRegularExpression addressSyntax(QStringLiteral("[%#?]|^[A-Za-z]:"));
     QDesktopServices::openUrl(downloadFolder.contains(addressSyntax)
                                   ? QUrl::fromLocalFile(downloadFolder)
                                   : QUrl(downloadFolder, QUrl::TolerantMode));

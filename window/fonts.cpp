@@ -15,9 +15,9 @@ const char *const NarrowSubstitutes[] = {"Roboto Condensed", "DejaVu Sans Conden
 
 } // namespace
 
+// Every Windows has Tahoma; Linux desktops, and Wine, rarely do.
 void Fonts::substituteMissingCaptionFamily()
 {
-#ifndef Q_OS_WIN
     const QString family = QString::fromLatin1(CaptionFamily);
     if (QFontDatabase().hasFamily(family))
         return;
@@ -25,5 +25,4 @@ void Fonts::substituteMissingCaptionFamily()
     for (const char *name : NarrowSubstitutes)
         substitutes << QString::fromLatin1(name);
     QFont::insertSubstitutions(family, substitutes);
-#endif
 }

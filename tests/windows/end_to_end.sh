@@ -11,7 +11,7 @@
 set -euo pipefail
 setup=$1 server=$2 marker=$3 screenshot=$4
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null; wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 step() { echo "end-to-end: $*"; }
 fail() { echo "end-to-end: FAILED: $*" >&2; exit 1; }
 drive_c=$WINEPREFIX/drive_c
