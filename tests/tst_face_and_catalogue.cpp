@@ -1,22 +1,15 @@
 // The window's face and by-name connections, and the catalogue listing and selection.
-
 #include "fixture.h"
 #include "tovik_all_in_one.h"
-
 #include <QtTest>
 #include <QtWidgets>
-
 Q_DECLARE_METATYPE(Reply)
-
 class FaceAndCatalogueTest : public Fixture
 {
     Q_OBJECT
-
     QStringList changesShown; // the change list after each change of its text
-
     QComboBox *combo(const char *name) const { return window->findChild<QComboBox *>(QLatin1String(name)); }
     QPlainTextEdit *changes() const { return window->findChild<QPlainTextEdit *>(); }
-
     // As Fixture::open, for any answer, counting the change lists shown.
     void load(const Reply &answer)
     {
@@ -27,11 +20,9 @@ class FaceAndCatalogueTest : public Fixture
         QSignalSpy read(window->findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
         QVERIFY(read.wait(10000));
     }
-
 private slots:
     void init() { startTest(); }
     void cleanup() { endTest(); }
-
     void widgets_data()
     {
         QTest::addColumn<QRect>("geometry");
@@ -48,7 +39,6 @@ private slots:
         row("label_4", QRect(13, 90, 61, 16), "phiên bản", true);
         row("label_7", QRect(15, 215, 41, 16), "Total", false);
     }
-
     void widgets()
     {
         QFETCH(QRect, geometry);
@@ -63,7 +53,6 @@ private slots:
         const int advance = QFontMetrics(widget->font()).horizontalAdvance(text), room = widget->contentsRect().width();
         QVERIFY2(!tahoma || advance <= room, qPrintable(QStringLiteral("%1 px in %2").arg(advance).arg(room)));
     }
-
     void connectionsAndImages()
     {
         QVERIFY(write(QStringLiteral("TovikAIO/Files/1.0/setup.exe"), "old"));
@@ -83,14 +72,6 @@ private slots:
         QTest::mouseClick(button("btnClose"), Qt::LeftButton);
         QVERIFY(!window->isVisible());
     }
-
-    void installNeedsTheFile()
-    {
-        QVERIFY(QDir(home->path()).mkpath(QStringLiteral("TovikAIO/Files/1.0")));
-        open(catalogueWith(QStringLiteral("1.0"), QStringLiteral("http://files.example/dl/setup.exe")));
-        QVERIFY(button("btnOpen")->isEnabled() && !button("btnInstall")->isEnabled());
-    }
-
     void listing_data()
     {
         QTest::addColumn<Reply>("answer");
@@ -101,6 +82,8 @@ private slots:
         const QStringList none;
         const QByteArray large = QByteArray(8 << 20, ' ') + R"({"P":{}})"; // just past the 8 MiB a catalogue may take
         QTest::newRow("names reversed") << json(R"({"b":{},"A":{},"a":{}})") << QStringList{"A", "a", "b"} << none << none;
+        QTest::newRow("names differing in case") << json(R"({"b":{},"A":{"data":{"v":{"active":true,"changelist":"v"},"V":{"active":true,
+            "changelist":"V"}}},"B":{},"a":{}})") << QStringList{"A", "B", "a", "b"} << QStringList{"V", "v"} << QStringList{"V", "v", ""};
         QTest::newRow("UTF-16 order") << json(R"({"Ａ":{},"😀":{"data":{"Ａ":{"active":true,"changelist":"Ａ"},
             "😀":{"active":true,"changelist":"😀"}}}})") << QStringList{"😀", "Ａ"} << QStringList{"😀", "Ａ"} << QStringList{"😀", "Ａ", ""};
         QTest::newRow("active versions, ordinal") << json(R"({"P":{"data":{"2.0":{"active":false},"1.9":{"active":true,
@@ -113,7 +96,6 @@ private slots:
         QTest::newRow("over 8 MiB announced") << Reply{reply(200, large).bytes.left(100), -1, true} << none << none << none;
         QTest::newRow("over 8 MiB without a length") << Reply{chunked(large).bytes, -1, false, 16 << 20} << none << none << none;
     }
-
     void listing()
     {
         QFETCH(Reply, answer);
@@ -133,6 +115,5 @@ private slots:
         QVERIFY2(boxes.isEmpty() && status().isEmpty(), "a catalogue is read in silence");
     }
 };
-
 QTEST_MAIN(FaceAndCatalogueTest)
 #include "tst_face_and_catalogue.moc"
