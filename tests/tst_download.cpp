@@ -219,8 +219,10 @@ void DownloadTest::downloads()
     });
     int backs = 0; // the bar going back
     connect(bar(), &QProgressBar::valueChanged, window.get(), [&, last = 0](int value) mutable { backs += value >= 0 && value < std::exchange(last, value); });
+    const QString initial = QStringLiteral(": 0.00 KB/ 0.00 KB"); // the face's first text
+    verifyFace({false, had, hadFolder, QString(), initial});
     clickDownload();
-    const Face started{true, had, hadFolder, downloading, QStringLiteral(": 0.00 KB/ 0.00 KB")}; // the face's first text
+    const Face started{true, had, hadFolder, downloading, initial};
     if (!c.sent.isEmpty())
         verifyFace(started);
     if (c.stop == OnBytes || c.stop == OnRequest) { // the catalogue's request, then the download's; two speed ticks or more

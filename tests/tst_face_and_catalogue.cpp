@@ -58,6 +58,7 @@ private slots:
         QVERIFY(write(QStringLiteral("TovikAIO/Files/1.0/setup.exe"), "old"));
         open(catalogueWith(QStringLiteral("1.0"), QStringLiteral("http://files.example/dl/setup.exe")));
         QVERIFY(window->minimumSize() == QSize(520, 290) && window->maximumSize() == QSize(520, 290));
+        verifyFace({false, true, true, QString(), QStringLiteral(": 0.00 KB/ 0.00 KB")});
         for (const char *image : {"1452778310_Cancel", "1452863351_cross-button", "1464039768_Folder",
                                   "1464966328_adept_installer", "1498635164_download", "TovikAIO"})
             QVERIFY2(!QImage(QStringLiteral(":/Icons/%1.png").arg(QLatin1String(image))).isNull(), image);
