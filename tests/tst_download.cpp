@@ -17,8 +17,8 @@ const QString Damaged = QStringLiteral("File tải về bị lỗi (sai mã ki�
 const QByteArray Body = pattern(700 * 1024), NewBody = pattern(700 * 1024 + 1).mid(1); // same size, every byte differs
 const QByteArray ETag = "ETag: \"v1\"\r\n", Ranges = "Accept-Ranges: bytes\r\n";
 const qint64 Drop = 300 * 1024, Margin = 16 << 20;
-// One request as the rows write it: "+25 " when it must come 25 ms (the test build's first wait) after the last
-// connection closed, then method, path, Range and If-Range.
+// One request as the rows write it: "+100 " when it must come 100 ms (the test build's first wait) after the
+// window said the connection was lost, and before twice that; then method, path, Range and If-Range.
 QString ask(int wait = 0, qint64 from = -1, const QByteArray &ifRange = {}, const QByteArray &path = "/dl/setup.exe")
 {
     return (wait ? QStringLiteral("+%1 ").arg(wait) : QString()) + "GET " + path
@@ -127,6 +127,7 @@ void DownloadTest::downloads_data()
     QTest::newRow("escaped slashes and a query")
         << Case(Routes{{"/dl/..%2F..%2Fevil.exe", good.routes[0].second}}).at(QStringLiteral("1.0"), escaped).sends({ask(0, -1, {}, "/dl/..%2F..%2Fevil.exe")});
     QTest::newRow("first download, nothing made yet") << Case(good).at(QStringLiteral("2.0")).onEmpty();
+    QTest::newRow("empty version name") << Case(good).at(QString()); // saved in the downloads folder itself
 #ifndef Q_OS_WIN // Windows refuses '?' in a name
     QTest::newRow("folder named 1?2") << Case(good).at(QStringLiteral("1?2"));
 #endif
@@ -134,7 +135,7 @@ void DownloadTest::downloads_data()
         QTest::newRow(("folder named " + QByteArray(version)).constData()) << Case(good).at(QString::fromUtf8(version));
     for (const QByteArray &to : {QByteArray("/m/setup.exe"), QByteArray("http://mirror.example/m/setup.exe")}) { // resumed there
         const Routes routes{{"/dl/setup.exe", Reply(reply(302, {}, "Location: " + to + "\r\n"))}, {"/m/setup.exe", hosting({Body}, {1000})}};
-        QTest::newRow(to) << Case(routes).sends({Get, ask(0, -1, {}, "/m/setup.exe"), ask(25, 1000, "\"v1\"", "/m/setup.exe")})
+        QTest::newRow(to) << Case(routes).sends({Get, ask(0, -1, {}, "/m/setup.exe"), ask(100, 1000, "\"v1\"", "/m/setup.exe")})
                                  .midway(": 0.0 MB/0.7 MB", "0-716800 1000");
     }
     QTest::newRow("404 page") << Case(reply(404, "<h1>gone</h1>")).fails(NotFound);
@@ -143,8 +144,8 @@ void DownloadTest::downloads_data()
     // Dropped, then the same file, another of the same size, or a drop at the same point every time: with a
     // validator, with only a sha256 to vouch for appended bytes, and with neither (a weak ETag is none).
     const QList<qint64> once{Drop}, always{Drop, Drop, Drop, Drop};
-    const QString resume = ask(25, Drop, "\"v1\""), again = ask(25, Drop);
-    const QStringList thrice{ask(50, Drop, "\"v1\""), ask(100, Drop, "\"v1\"")}, plain{ask(50, Drop), ask(100, Drop)};
+    const QString resume = ask(100, Drop, "\"v1\""), again = ask(100, Drop);
+    const QStringList thrice{ask(200, Drop, "\"v1\""), ask(400, Drop, "\"v1\"")}, plain{ask(200, Drop), ask(400, Drop)};
     QTest::newRow("ETag, same file") << Case(hosting({Body}, once)).sends({Get, resume});
     QTest::newRow("ETag, replaced") << Case(hosting({Body, NewBody}, once, "ETag: \"v%1\"\r\n")).sends({Get, resume}, 1).holding(NewBody);
     QTest::newRow("ETag, drops at one point") << Case(hosting({Body}, always)).fails(Interrupted).sends(QStringList{Get, resume} + thrice);
@@ -153,14 +154,14 @@ void DownloadTest::downloads_data()
     QTest::newRow("sha256 of the new, replaced") << Case(hosting({Body, NewBody}, once, Ranges)).sha(sha256(NewBody)).sends({Get, again, Get}, 1).holding(NewBody);
     QTest::newRow("sha256, drops at one point") << Case(hosting({Body}, always, Ranges)).sha(sha256(Body)).fails(Interrupted).sends(QStringList{Get, again} + plain);
     const QByteArray weak = "ETag: W/\"v%1\"\r\n" + Ranges;
-    QTest::newRow("weak ETag, same file") << Case(hosting({Body}, once, weak)).sends({Get, ask(25)}, 1);
-    QTest::newRow("weak ETag, replaced") << Case(hosting({Body, NewBody}, once, weak)).sends({Get, ask(25)}, 1).holding(NewBody);
-    QTest::newRow("weak ETag, drops at one point") << Case(hosting({Body}, always, weak)).fails(Interrupted).sends({Get, ask(25), ask(50), ask(100)}, 3);
+    QTest::newRow("weak ETag, same file") << Case(hosting({Body}, once, weak)).sends({Get, ask(100)}, 1);
+    QTest::newRow("weak ETag, replaced") << Case(hosting({Body, NewBody}, once, weak)).sends({Get, ask(100)}, 1).holding(NewBody);
+    QTest::newRow("weak ETag, drops at one point") << Case(hosting({Body}, always, weak)).fails(Interrupted).sends({Get, ask(100), ask(200), ask(400)}, 3);
     const QByteArray big = pattern(64 << 20), lastModified = "Last-Modified: Sun, 06 Dec 2026 10:00:00 GMT\r\n";
     const QByteArray since = lastModified.mid(15, 29);
     QTest::newRow("64 MiB, Last-Modified") << Case(hosting({big}, {500, (1 << 20) + 7, 20 << 20, 40 << 20, (64 << 20) - 300}, lastModified))
         .sha(sha256(big)).holding(big).midway(": %n MB/64.0 MB", "0-67108864 %n")
-        .sends({Get, ask(25, 500, since), ask(25, (1 << 20) + 7, since), ask(25, 20 << 20, since), ask(25, 40 << 20, since), ask(25, (64 << 20) - 300, since)});
+        .sends({Get, ask(100, 500, since), ask(100, (1 << 20) + 7, since), ask(100, 20 << 20, since), ask(100, 40 << 20, since), ask(100, (64 << 20) - 300, since)});
     QString mixed = sha256(Body);
     mixed.replace(0, 32, mixed.left(32).toUpper());
     QTest::newRow("200 starts over") << Case({reply(200, Body, ETag)}, false).sha(mixed).sends({Get, resume}, 1);
@@ -171,7 +172,7 @@ void DownloadTest::downloads_data()
     QTest::newRow("resume: 500") << Case({reply(500, "oops")}, false).fails(Interrupted).sends({Get, resume});
     const QByteArray deflate = "Content-Encoding: deflate\r\n";
     QTest::newRow("resume: compressed 206") << Case({partial(Drop, qCompress(Body).mid(4), Body.size(), deflate)}, false).fails(Interrupted).sends({Get, resume});
-    QTest::newRow("resume: no answer") << Case({Reply{{}, -1, true}, partial(Drop, Body, Body.size())}, false).sends({Get, resume, ask(50, Drop, "\"v1\"")});
+    QTest::newRow("resume: no answer") << Case({Reply{{}, -1, true}, partial(Drop, Body, Body.size())}, false).sends({Get, resume, ask(200, Drop, "\"v1\"")});
     QTest::newRow("compressed") << Case(cut(reply(200, qCompress(Body).mid(4), ETag + Ranges + deflate), 1000, true)).fails(Interrupted);
     const QByteArray lengthless = chunked(Body.left(Drop), false).bytes.replace("chunked\r\n", "chunked\r\n" + ETag);
     QTest::newRow("no length") << Case(Reply{lengthless}).fails(Interrupted);
@@ -193,7 +194,7 @@ void DownloadTest::downloads_data()
 void DownloadTest::downloads()
 {
     QFETCH(Case, c);
-    const QString target = QFileInfo(Saved).path().replace(QLatin1String("1.0"), c.version) + '/' + c.saved;
+    const QString folder = QFileInfo(Saved).path().replace(QLatin1String("1.0"), c.version), target = QDir::cleanPath(folder + '/' + c.saved);
     if (c.volume && !(mounted = QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=20m", "tmpfs", home->filePath("h/u")}) == 0))
         QSKIP("a 20 MiB volume for HOME is a tmpfs, which only root on Linux can mount here");
     QMap<QString, QByteArray> expected; // every file under HOME afterwards
@@ -203,17 +204,23 @@ void DownloadTest::downloads()
         c.file = pattern(QStorageInfo(home->filePath(QFileInfo(Saved).path())).bytesAvailable() - Margin + c.overMargin);
         c.routes = {{"/dl/setup.exe", reply(200, c.file)}};
     }
-    const bool had = expected.contains(target), hadFolder = QFileInfo::exists(home->filePath(QFileInfo(target).path()));
+    const bool had = expected.contains(target), hadFolder = QFileInfo::exists(home->filePath(folder));
     open(catalogueWith(c.version, c.link, c.extra));
     for (const auto &route : c.routes)
         server.on(route.first, route.second);
     const QString downloading = c.saved + QStringLiteral(" đang tải ..."), lost = c.saved + QStringLiteral(" mất kết nối, đang thử lại ...");
+    const QString saving = c.saved + QStringLiteral(" đang lưu file ...");
     QStringList statuses;
+    QList<qint64> lostAt;
     connect(window->statusBar(), &QStatusBar::messageChanged, window.get(), [&](const QString &message) {
         const bool reconnect = statuses.value(statuses.size() - 1) == lost && c.stop != OnLost;
         statuses.append(message);
+        if (message == lost)
+            lostAt << server.now();
         if (message == lost || reconnect) // bar and amounts stay as they were, nothing comes in
             verifyFace({true, had, hadFolder, reconnect ? downloading : lost, c.total, QStringLiteral(": 0.00 Mb/s"), c.bar});
+        if (message == saving && c.icon == QMessageBox::Information)
+            verifyFace({false, had, hadFolder, message}); // the last byte's report has turned the face idle
         if (c.stop == OnLost && message == lost)
             clickDownload();
     });
@@ -245,12 +252,14 @@ void DownloadTest::downloads()
              QStringList({QString::number(c.icon), saved ? QStringLiteral("Thông báo") : QStringLiteral("Lỗi"), text}));
     verifyFace({false, saved || had, saved || hadFolder, saved ? text + " ..." : c.stop ? QStringLiteral("Tiến trình tải đã hủy.") : text});
     QCOMPARE(statuses.count(lost), int(c.stop == OnLost) + c.sent.filter(QRegularExpression("^\\+")).size());
+    for (int i = 1; i + 1 < statuses.size(); ++i) // the downloading text again on reconnecting; saving just before the outcome
+        QCOMPARE(statuses[i], i + 2 == statuses.size() ? saving : statuses[i - 1] == lost && !c.stop ? downloading : statuses[i]);
     QCOMPARE(backs, c.restarts);
     QStringList sent;
-    for (int i = 1; i < server.requests.size(); ++i) { // after the catalogue's
+    for (int i = 1, waited = 0; i < server.requests.size(); ++i) { // after the catalogue's
         const Request &r = server.requests[i];
-        const int wait = c.sent.value(i - 1).section(' ', 0, 0).toInt(), gap = int(r.arrived - server.requests[i - 1].closed);
-        sent << (wait && gap >= wait * 9 / 10 - 2 && gap < wait * 3 + 300 ? QStringLiteral("+%1 ").arg(wait) : wait ? QStringLiteral("after %1 ms ").arg(gap) : QString())
+        const int wait = c.sent.value(i - 1).section(' ', 0, 0).toInt(), gap = wait ? int(r.arrived - lostAt.value(waited++)) : 0;
+        sent << (wait && gap >= wait * 9 / 10 - 2 && gap < wait * 2 - 20 ? QStringLiteral("+%1 ").arg(wait) : wait ? QStringLiteral("after %1 ms ").arg(gap) : QString())
                     + QString::fromLatin1(r.method + ' ' + r.path) + (r.header("Range").isEmpty() ? "" : ' ' + r.header("Range"))
                     + (r.header("If-Range").isEmpty() ? "" : ' ' + r.header("If-Range"));
     }
@@ -261,8 +270,8 @@ void DownloadTest::downloads()
         QVERIFY2(read(path) == expected[path], qPrintable(path));
     QTest::mouseClick(button("btnInstall"), Qt::LeftButton); // a disabled button hands nothing over
     QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
-    const QString file = home->filePath(target), folder = QFileInfo(file).path();
-    const QUrl folderUrl = c.version.contains(QRegularExpression("[%#?]")) ? QUrl::fromLocalFile(folder) : QUrl(folder, QUrl::TolerantMode);
+    const QString file = home->filePath(folder + '/' + c.saved), path = home->filePath(folder);
+    const QUrl folderUrl = c.version.contains(QRegularExpression("[%#?]")) ? QUrl::fromLocalFile(path) : QUrl(path, QUrl::TolerantMode);
     QCOMPARE(desktop, (QList<QUrl>{QUrl::fromLocalFile(file), folderUrl}.mid(saved || had ? 0 : 1, (saved || had) + (saved || hadFolder))));
     if (!saved)
         return;

@@ -94,6 +94,7 @@ private slots:
             "changelist":"a1"}}},"B":{"data":{"1":{"active":true,"changelist":"b1"},"2":{"active":true,"changelist":"b2"}}}})")
             << QStringList{"A", "B"} << QStringList{"1"} << QStringList{"a1", "old", "b1", "b2"};
         // Announced, the length alone stops it: the rest never comes. Unannounced, it is refused even when it came whole.
+        QTest::newRow("never answers") << Reply{{}, -1, true} << none << none << none; // given up after the time-out
         QTest::newRow("over 8 MiB announced") << Reply{reply(200, large).bytes.left(100), -1, true} << none << none << none;
         QTest::newRow("over 8 MiB without a length") << Reply{chunked(large).bytes, -1, false, 16 << 20} << none << none << none;
     }

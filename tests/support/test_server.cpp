@@ -27,12 +27,7 @@ TestServer::TestServer()
     connect(&listener, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = listener.nextPendingConnection()) {
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
-            connect(socket, &QTcpSocket::disconnected, this, [this, socket, generation = generation] {
-                const int index = socket->property("request").toInt() - 1;
-                if (generation == this->generation && index >= 0 && index < requests.size())
-                    requests[index].closed = clock.elapsed();
-                socket->deleteLater();
-            });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         }
     });
 }
@@ -44,7 +39,6 @@ void TestServer::reset()
 {
     routes.clear();
     requests.clear();
-    ++generation;
 }
 void TestServer::read(QTcpSocket *socket)
 {
@@ -62,7 +56,6 @@ void TestServer::read(QTcpSocket *socket)
     for (const QByteArray &line : lines.mid(1))
         request.headers.insert(line.left(line.indexOf(':')).trimmed().toLower(), line.mid(line.indexOf(':') + 1).trimmed());
     requests.append(request);
-    socket->setProperty("request", requests.size());
     const auto route = routes.constFind(request.path);
     send(socket, route == routes.constEnd() ? reply(404, {}) : (*route)(request));
 }

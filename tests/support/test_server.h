@@ -11,7 +11,7 @@ struct Request
     QByteArray path; // without scheme, host, query or fragment
     QMap<QByteArray, QByteArray> headers; // by lower-case name
     QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
-    qint64 arrived = -1, closed = -1; // ms on the server's clock: the whole head read, the connection gone
+    qint64 arrived = -1; // when its head had come whole, by now()
 };
 // One scripted answer: the raw bytes of a whole response, replayed as they are.
 struct Reply
@@ -39,6 +39,7 @@ public:
     quint16 port() const { return listener.serverPort(); }
     void on(const QByteArray &path, Handler handler); // a Reply answers every request alike
     void reset();
+    qint64 now() const { return clock.elapsed(); } // ms
     QList<Request> requests;
 private:
     void read(class QTcpSocket *socket);
@@ -46,5 +47,4 @@ private:
     QTcpServer listener;
     QHash<QByteArray, Handler> routes;
     QElapsedTimer clock;
-    int generation = 0; // counts resets, so a connection left from an earlier test records nothing
 };
