@@ -37,15 +37,14 @@ Reply partial(qint64 from, const QByteArray &whole, qint64 total, const QByteArr
 TestServer::Handler hosting(const QList<QByteArray> &versions, QList<qint64> drops, const QByteArray &headers = ETag)
 {
     auto left = std::make_shared<QList<qint64>>(drops);
-    auto now = std::make_shared<int>(0);
+    auto now = std::make_shared<int>(0); // the version served
     return [=](const Request &request) {
         const QByteArray body = versions[*now], tag = QByteArray(headers).replace("%1", QByteArray::number(*now + 1));
         const QByteArray range = request.header("Range"), ifRange = request.header("If-Range");
         const bool whole = range.isEmpty() || (!ifRange.isEmpty() && !tag.contains(": " + ifRange + "\r\n"));
         const qint64 from = whole ? 0 : range.mid(6, range.indexOf('-') - 6).toLongLong();
         const Reply answer = whole ? reply(200, body, tag) : partial(from, body, body.size(), tag);
-        if (left->isEmpty())
-            return answer;
+        if (left->isEmpty()) return answer;
         *now = qMin(*now + 1, versions.size() - 1);
         return cut(answer, left->takeFirst() - from);
     };
@@ -77,10 +76,7 @@ struct Case
     {
     }
     Case &fails(const QString &why, int n = 1, QMessageBox::Icon kind = QMessageBox::Critical)
-    {
-        std::tie(icon, text, file, sent) = std::make_tuple(kind, why, Earlier, n ? QStringList{Get} : QStringList{});
-        return *this;
-    }
+    { std::tie(icon, text, file, sent) = std::make_tuple(kind, why, Earlier, n ? QStringList{Get} : QStringList{}); return *this; }
     Case &sends(const QStringList &requests, int backs = 0) { std::tie(sent, restarts) = std::make_tuple(requests, backs); return *this; }
     Case &midway(const QString &t, const QString &b) { std::tie(total, bar) = std::make_tuple(t, b); return *this; }
     Case &at(const QString &v, const QString &l = Link) { std::tie(version, link, saved) = std::make_tuple(v, l, QUrl(l).fileName()); return *this; }
@@ -199,8 +195,7 @@ void DownloadTest::downloads()
     if (c.volume && !(mounted = QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=17m", "tmpfs", home->filePath("h/u")}) == 0))
         QSKIP("a 17 MiB volume for HOME is a tmpfs, which only root on Linux can mount here");
     QMap<QString, QByteArray> expected; // every file under HOME afterwards
-    if (!c.fresh)
-        QVERIFY(write(Saved, expected[Saved] = Earlier));
+    if (!c.fresh) QVERIFY(write(Saved, expected[Saved] = Earlier));
     if (c.overMargin >= 0) {
         c.file = pattern(QStorageInfo(home->filePath(QFileInfo(Saved).path())).bytesAvailable() - Margin + c.overMargin);
         c.routes = {{"/dl/setup.exe", reply(200, c.file)}};
@@ -212,18 +207,20 @@ void DownloadTest::downloads()
     const QString downloading = c.saved + QStringLiteral(" đang tải ..."), lost = c.saved + QStringLiteral(" mất kết nối, đang thử lại ...");
     const QString saving = c.saved + QStringLiteral(" đang lưu file ...");
     QStringList statuses;
-    QList<qint64> lostAt, backAt; // when the window said the connection was lost, and when it asked again
+    QList<qint64> lostAt, checkedAt, backAt; // the window said the connection was lost; this check was done; it asked again
     connect(window->statusBar(), &QStatusBar::messageChanged, window.get(), [&](const QString &message) {
         const bool reconnect = statuses.value(statuses.size() - 1) == lost && c.stop != OnLost;
         statuses.append(message);
-        if (message == lost || reconnect)
-            (reconnect ? backAt : lostAt) << server.now();
+        const qint64 at = server.now();
         if (message == lost || reconnect) // bar and amounts stay as they were, nothing comes in
             verifyFace({true, had, hadFolder, reconnect ? downloading : lost, c.total, QStringLiteral(": 0.00 Mb/s"), c.bar});
+        if (message == lost) // the window's wait runs on during the check, but cannot end before it
+            lostAt << at, checkedAt << server.now();
+        if (reconnect)
+            backAt << at;
         if (message == saving && c.icon == QMessageBox::Information)
             verifyFace({false, had, hadFolder, message}); // the last byte's report has turned the face idle
-        if (c.stop == OnLost && message == lost)
-            clickDownload();
+        if (c.stop == OnLost && message == lost) clickDownload();
     });
     int backs = 0; // the bar going back
     connect(bar(), &QProgressBar::valueChanged, window.get(), [&, last = 0](int value) mutable { backs += value >= 0 && value < std::exchange(last, value); });
@@ -231,8 +228,7 @@ void DownloadTest::downloads()
     verifyFace({false, had, hadFolder, QString(), initial});
     clickDownload();
     const Face started{true, had, hadFolder, downloading, initial};
-    if (!c.sent.isEmpty())
-        verifyFace(started);
+    if (!c.sent.isEmpty()) verifyFace(started);
     if (c.stop == OnBytes || c.stop == OnRequest) { // the catalogue's request, then the download's; two speed ticks or more
         QTRY_VERIFY_WITH_TIMEOUT(c.stop == OnRequest ? server.requests.size() == 2 : label("lbl_Total")->text().contains(QRegularExpression("[4-9]\\.. MB/")), 30000);
         verifyFace(c.stop == OnRequest ? started : Face{true, had, hadFolder, downloading, c.total, QStringLiteral(": %n Mb/s"), c.bar});
@@ -260,7 +256,7 @@ void DownloadTest::downloads()
     for (int i = 1, waited = 0; i < server.requests.size(); ++i) { // after the catalogue's
         const Request &r = server.requests[i];
         const int wait = c.sent.value(i - 1).section(' ', 0, 0).toInt(), k = wait ? waited++ : -1;
-        const qint64 gap = r.arrived - lostAt.value(k), asked = backAt.value(k, 1 << 30) - lostAt.value(k);
+        const qint64 gap = r.arrived - lostAt.value(k), asked = backAt.value(k, 1 << 30) - checkedAt.value(k);
         sent << (!wait ? QString() : gap >= wait * 9 / 10 - 2 && asked < wait * 2 - 20 ? QStringLiteral("+%1 ").arg(wait)
                                                                                    : QStringLiteral("after %1 ms, asked after %2 ms ").arg(gap).arg(asked))
                     + QString::fromLatin1(r.method + ' ' + r.path) + (r.header("Range").isEmpty() ? "" : ' ' + r.header("Range"))

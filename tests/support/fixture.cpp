@@ -51,12 +51,13 @@ QStringList Face::lines() const
 }
 QStringList Fixture::face() const
 {
+    static QMap<QString, QImage> images; // read once: checks run while the window waits on a timer
+    for (const QString &file : images.isEmpty() ? QDir(QStringLiteral(":/Icons")).entryList() : QStringList())
+        images[QFileInfo(file).baseName()] = QIcon(":/Icons/" + file).pixmap(16).toImage();
     QStringList lines;
     for (const char *name : {"btnDownload", "btnInstall", "btnOpen", "btnClose"}) {
         const QImage shown = button(name)->icon().pixmap(16).toImage();
-        QString image = QStringLiteral("no image");
-        for (const QString &file : QDir(QStringLiteral(":/Icons")).entryList())
-            image = QIcon(":/Icons/" + file).pixmap(16).toImage() == shown ? QFileInfo(file).baseName() : image;
+        const QString image = images.key(shown, QStringLiteral("no image"));
         lines << QStringLiteral("%1 '%2' %3 %4").arg(name, button(name)->text(), image, button(name)->isEnabled() ? "on" : "off");
     }
     for (const char *name : {"cbName", "cbVer"})
