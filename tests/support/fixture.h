@@ -34,6 +34,8 @@ protected:
     bool waitForBoxes(int n, int ms = 30000) const { return QTest::qWaitFor([&] { return boxes.size() >= n; }, ms); }
     QStringList face() const; // as Face::lines, read from the window
     void verifyFace(const Face &expected) const;
+    // `actual`, with each line that matches its line of `wanted` ("%n": any figure) written as wanted.
+    static QStringList asExpected(QStringList actual, const QStringList &wanted);
     QPushButton *button(const char *name) const { return window->findChild<QPushButton *>(QLatin1String(name)); }
     QLabel *label(const char *name) const { return window->findChild<QLabel *>(QLatin1String(name)); }
     QProgressBar *bar() const { return window->findChild<QProgressBar *>(); }
