@@ -1,27 +1,20 @@
 // The window's face at every display scaling and its by-name connections,
 // and the catalogue listing and selection.
-
 #include "display_scaling.h"
 #include "fixture.h"
 #include "tovik_all_in_one.h"
-
 #include <QtTest>
 #include <QtWidgets>
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
-
 Q_DECLARE_METATYPE(Reply)
-
 class FaceAndCatalogueTest : public Fixture
 {
     Q_OBJECT
-
     QStringList changesShown; // the change list after each change of its text
-
     QComboBox *combo(const char *name) const { return window->findChild<QComboBox *>(QLatin1String(name)); }
     QPlainTextEdit *changes() const { return window->findChild<QPlainTextEdit *>(); }
-
     // As Fixture::open, for any answer, counting the change lists shown.
     void load(const Reply &answer)
     {
@@ -32,14 +25,11 @@ class FaceAndCatalogueTest : public Fixture
         QSignalSpy read(window->findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
         QVERIFY(read.wait(10000));
     }
-
 public:
     static void initMain() { enableDisplayScaling(); } // before the application object, as the program does
-
 private slots:
     void init() { startTest(); }
     void cleanup() { endTest(); }
-
     // The face at each display scaling, in logical pixels: a row runs where
     // the display is at its scale (CTest starts one for each) and skips elsewhere.
     void face_data()
@@ -48,7 +38,6 @@ private slots:
         for (int percent : {100, 125, 150, 175, 200})
             QTest::newRow(qPrintable(QStringLiteral("%1%").arg(percent))) << percent / 100.0;
     }
-
     void face()
     {
         QFETCH(qreal, scale);
@@ -90,11 +79,11 @@ private slots:
             "label_8 15,197 41x16: Speed", "btnInstall 160,199 81x31 disabled:   Cài đặt", "btnDownload 326,199 81x31:   Tải về",
             "label_3 13,74 61x16 Tahoma: Thông tin", "label_4 13,90 61x16 Tahoma: phiên bản", "btnOpen 243,199 81x31: Thư mục"}));
     }
-
     void connectionsAndImages()
     {
         QVERIFY(write(QStringLiteral("TovikAIO/Files/1.0/setup.exe"), "old"));
         open(catalogueWith(QStringLiteral("1.0"), QStringLiteral("http://files.example/dl/setup.exe")));
+        verifyFace({false, true, true, QString(), QStringLiteral(": 0.00 KB/ 0.00 KB")});
         for (const QString image : {"1452778310_Cancel", "1452863351_cross-button", "1464039768_Folder",
                                     "1464966328_adept_installer", "1498635164_download", "TovikAIO"}) // and at 2x
             QVERIFY2(!QImage(":/Icons/" + image + ".png").isNull() &&
@@ -110,7 +99,6 @@ private slots:
         QTest::mouseClick(button("btnClose"), Qt::LeftButton);
         QVERIFY(!window->isVisible());
     }
-
     void listing_data()
     {
         QTest::addColumn<Reply>("answer");
@@ -121,6 +109,8 @@ private slots:
         const QStringList none;
         const QByteArray large = QByteArray(8 << 20, ' ') + R"({"P":{}})"; // just past the 8 MiB a catalogue may take
         QTest::newRow("names reversed") << json(R"({"b":{},"A":{},"a":{}})") << QStringList{"A", "a", "b"} << none << none;
+        QTest::newRow("names differing in case") << json(R"({"b":{},"A":{"data":{"v":{"active":true,"changelist":"v"},"V":{"active":true,
+            "changelist":"V"}}},"B":{},"a":{}})") << QStringList{"A", "B", "a", "b"} << QStringList{"V", "v"} << QStringList{"V", "v", ""};
         QTest::newRow("UTF-16 order") << json(R"({"Ａ":{},"😀":{"data":{"Ａ":{"active":true,"changelist":"Ａ"},
             "😀":{"active":true,"changelist":"😀"}}}})") << QStringList{"😀", "Ａ"} << QStringList{"😀", "Ａ"} << QStringList{"😀", "Ａ", ""};
         QTest::newRow("active versions, ordinal") << json(R"({"P":{"data":{"2.0":{"active":false},"1.9":{"active":true,
@@ -130,10 +120,10 @@ private slots:
             "changelist":"a1"}}},"B":{"data":{"1":{"active":true,"changelist":"b1"},"2":{"active":true,"changelist":"b2"}}}})")
             << QStringList{"A", "B"} << QStringList{"1"} << QStringList{"a1", "old", "b1", "b2"};
         // Announced, the length alone stops it: the rest never comes. Unannounced, it is refused even when it came whole.
+        QTest::newRow("never answers") << Reply{{}, -1, true} << none << none << none; // given up after the time-out
         QTest::newRow("over 8 MiB announced") << Reply{reply(200, large).bytes.left(100), -1, true} << none << none << none;
         QTest::newRow("over 8 MiB without a length") << Reply{chunked(large).bytes, -1, false, 16 << 20} << none << none << none;
     }
-
     void listing()
     {
         QFETCH(Reply, answer);
@@ -153,6 +143,5 @@ private slots:
         QVERIFY2(boxes.isEmpty() && status().isEmpty(), "a catalogue is read in silence");
     }
 };
-
 QTEST_MAIN(FaceAndCatalogueTest)
 #include "tst_face_and_catalogue.moc"

@@ -34,6 +34,7 @@ private slots:
         QTest::newRow("CR LF") << demo << swap("\n", "\r\n") << 1;
         QTest::newRow("catalogue byte") << legacy << Edit([](QByteArray &c, QByteArray &) { c.replace("notes", "notez"); }) << 0;
         QTest::newRow("key id byte") << demo << swap("9pdiHNvX", "9pdiHNvY") << 0; // digits 4-11: the demo key id, as in its .pub
+        QTest::newRow("first line malformed") << demo << swap("untrusted comment:", "untrusted-comment:") << 0;
         QTest::newRow("trusted comment byte") << demo << swap("comment: T", "comment: U") << 0;
         QTest::newRow("byte over 0x7F for /") << demo << swap("/", "\xff") << 0;
         QTest::newRow("another key") << QStringList{"-s", keys.filePath("o.key")} << none << 0;

@@ -95,14 +95,19 @@ QNetworkReply *Tovik_all_in_one::Download(QUrl url)
     connect(transfer, SIGNAL(ended(QNetworkReply*)), this, SLOT(receiveData(QNetworkReply*)));
     connect(transfer, &Transfer::connectionLost, this, &Tovik_all_in_one::showConnectionLost);
 
+    showTransferring();
+    ui->statusBar->showMessage(saveFileName(QUrl(downloadLink, QUrl::TolerantMode)) + text(Texts::Downloading));
+    return transfer->start();
+}
+
+void Tovik_all_in_one::showTransferring()
+{
     speedTimer->start(SpeedTickMs);
     ui->cbName->setEnabled(false);
     ui->cbVer->setEnabled(false);
-    ui->statusBar->showMessage(saveFileName(QUrl(downloadLink, QUrl::TolerantMode)) + text(Texts::Downloading));
     ui->btnDownload->setText(text(Texts::StopButton));
     ui->btnDownload->setIcon(QIcon(QString::fromLatin1(CancelImage)));
     isDownloading = true;
-    return transfer->start();
 }
 
 bool Tovik_all_in_one::refuseUnsafeStart(const QUrl &url, QByteArray *sha256)
@@ -135,6 +140,9 @@ void Tovik_all_in_one::showConnectionLost(bool waiting)
         updateCaption();
         ui->statusBar->showMessage(fileName + text(Texts::ConnectionLost));
     } else {
+        // A download that starts over after its last byte had turned the face idle.
+        if (!isDownloading)
+            showTransferring();
         ui->statusBar->showMessage(fileName + text(Texts::Downloading));
     }
 }

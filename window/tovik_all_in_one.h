@@ -53,6 +53,7 @@ private:
 
     // Download helpers: not slots, so the meta-object lists only the slot table.
     bool refuseUnsafeStart(const QUrl &url, QByteArray *sha256);
+    void showTransferring();
     void showConnectionLost(bool waiting);
     bool saveDevice(const QString &filename, QIODevice *data);
     bool finishSavedFile(const std::function<bool()> &commit);

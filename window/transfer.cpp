@@ -34,7 +34,7 @@ Transfer::Transfer(QNetworkAccessManager *manager, const QUrl &url, const QStrin
 {
     retryTimer.setSingleShot(true);
     connect(&retryTimer, &QTimer::timeout, this, [this] {
-        send(true);
+        send(mayAppend() ? Ask::Resume : Ask::Restart);
         emit connectionLost(false);
     });
 }
@@ -50,14 +50,14 @@ QNetworkReply *Transfer::start()
     file = std::make_unique<StreamedFile>(path);
     if (!expectedDigest.isEmpty())
         hash = std::make_unique<Sha256>();
-    send(false);
+    send(Ask::First);
     return reply;
 }
 
-void Transfer::send(bool resuming)
+void Transfer::send(Ask ask)
 {
     QNetworkRequest request = Timings::withStallTimeout(QNetworkRequest(url));
-    if (resuming) {
+    if (ask == Ask::Resume) {
         request.setRawHeader("Range", "bytes=" + QByteArray::number(file->bytesWritten()) + '-');
         if (!validator.isEmpty())
             request.setRawHeader("If-Range", validator);
@@ -71,8 +71,9 @@ void Transfer::send(bool resuming)
     connect(reply, &QNetworkReply::finished, this, &Transfer::replyFinished);
     answer = Answer::Unchecked;
     failure = Outcome::Running;
-    rangeAsked = resuming;
-    replyStart = file->bytesWritten();
+    rangeAsked = ask == Ask::Resume;
+    askedAgain = ask != Ask::First;
+    furthest = qMax(furthest, file->bytesWritten());
 }
 
 // Decides, once the final status of a reply is known, whether its body is kept.
@@ -89,25 +90,27 @@ void Transfer::checkAnswer()
         const bool rest = match.hasMatch() && match.captured(1).toLongLong() == file->bytesWritten()
                           && match.captured(2).toLongLong() == total - 1 && match.captured(3).toLongLong() == total;
         if (rest && isIdentity(reply->rawHeader("Content-Encoding"))
-            && (validator.isEmpty() || sameValidator.isEmpty() || sameValidator == validator))
+            && (validator.isEmpty() || sameValidator.isEmpty() || sameValidator == validator)) {
             answer = Answer::Taken;
-        else
+            appendedUnproven = appendedUnproven || validator.isEmpty();
+        } else {
             refuse(Outcome::CutShort);
+        }
     } else if (status / 100 == 2 && (!rangeAsked || status == 200)) {
         takeWholeBody();
     } else {
-        refuse(rangeAsked ? Outcome::CutShort : Outcome::NothingReceived);
+        refuse(askedAgain ? Outcome::CutShort : Outcome::NothingReceived);
     }
 }
 
-// A first answer, or a server that starts over instead of resuming.
+// A first answer, a restart, or a server that starts over instead of resuming.
 void Transfer::takeWholeBody()
 {
-    if (rangeAsked) {
+    if (askedAgain) {
         file = std::make_unique<StreamedFile>(path);
         if (hash)
             hash = std::make_unique<Sha256>();
-        replyStart = 0;
+        appendedUnproven = false;
     }
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     total = length.isValid() ? length.toLongLong() : -1;
@@ -121,7 +124,7 @@ void Transfer::takeWholeBody()
         return;
     }
     answer = Answer::Taken;
-    if (rangeAsked)
+    if (askedAgain)
         emit progress(0, total);
 }
 
@@ -178,8 +181,8 @@ void Transfer::replyFinished()
     }
     const qint64 written = file->bytesWritten();
     if (answer == Answer::Unchecked) {
-        // No answer at all: a resume may be asked again, a first request not.
-        if (rangeAsked)
+        // No answer at all: a resume or restart may be asked again, a first request not.
+        if (askedAgain)
             retry(false);
         else
             end(Outcome::NothingReceived);
@@ -191,7 +194,7 @@ void Transfer::replyFinished()
         else
             verify();
     } else if (resumable) {
-        retry(written > replyStart);
+        retry(written > furthest); // a restart must get further than the file had got
     } else {
         end(written > 0 ? Outcome::CutShort : Outcome::NothingReceived);
     }
@@ -210,9 +213,32 @@ void Transfer::retry(bool broughtBytes)
     emit connectionLost(true);
 }
 
+// Without a validator, nothing shows that the rest came from the same file: only
+// the digest can vouch for appended bytes, or else the download starts over.
+bool Transfer::mayAppend() const
+{
+    return !validator.isEmpty() || hash;
+}
+
 void Transfer::verify()
 {
-    end(!hash || hash->result() == expectedDigest ? Outcome::Received : Outcome::Damaged);
+    if (!hash || hash->result() == expectedDigest)
+        end(Outcome::Received);
+    else if (appendedUnproven && !restartedForDigest)
+        startOver(); // perhaps the file changed on the server between two answers
+    else
+        end(Outcome::Damaged);
+}
+
+void Transfer::startOver()
+{
+    restartedForDigest = true;
+    file = std::make_unique<StreamedFile>(path);
+    hash = std::make_unique<Sha256>();
+    furthest = 0;
+    idleRetries = 0;
+    send(Ask::Restart);
+    emit connectionLost(false);
 }
 
 void Transfer::cancel()

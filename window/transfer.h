@@ -52,8 +52,12 @@ signals:
 
 private:
     enum class Answer { Unchecked, Taken, Refused };
+    // A resume asks for the rest of the file; a restart for all of it again.
+    enum class Ask { First, Resume, Restart };
 
-    void send(bool resuming);
+    void send(Ask ask);
+    bool mayAppend() const;
+    void startOver();
     void checkAnswer();
     void takeWholeBody();
     bool fitsOnDisk() const;
@@ -77,10 +81,13 @@ private:
     Outcome failure = Outcome::Running; // decided while the reply still runs
     Outcome result = Outcome::Running;
     bool rangeAsked = false;
+    bool askedAgain = false; // the current request is a resume or a restart
     bool cancelled = false;
     qint64 total = -1;
     QByteArray validator;  // the first answer's strong ETag or Last-Modified
     bool resumable = false;
-    qint64 replyStart = 0; // bytes in the file when the current reply began
+    bool appendedUnproven = false; // a resume appended without a validator: only the digest vouches for it
+    bool restartedForDigest = false;
+    qint64 furthest = 0;   // the most bytes the file had held when the current reply was asked
     int idleRetries = 0;   // retries in a row that brought no byte
 };

@@ -1,14 +1,11 @@
 #include "test_server.h"
-
 #include <QTcpSocket>
 #include <QTimer>
-
 Reply reply(int status, const QByteArray &body, const QByteArray &headers)
 {
     return {"HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Length: " + QByteArray::number(body.size())
             + "\r\nConnection: close\r\n" + headers + "\r\n" + body};
 }
-
 Reply chunked(const QByteArray &body, bool lastChunk)
 {
     QByteArray bytes = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
@@ -16,7 +13,6 @@ Reply chunked(const QByteArray &body, bool lastChunk)
         bytes += QByteArray::number(qMin(4096, body.size() - at), 16) + "\r\n" + body.mid(at, 4096) + "\r\n";
     return {lastChunk ? bytes + "0\r\n\r\n" : bytes};
 }
-
 QByteArray pattern(qint64 size)
 {
     QByteArray bytes(int(size), Qt::Uninitialized);
@@ -24,9 +20,9 @@ QByteArray pattern(qint64 size)
         bytes[i] = char(i % 251);
     return bytes;
 }
-
 TestServer::TestServer()
 {
+    clock.start();
     listener.listen(QHostAddress::LocalHost);
     connect(&listener, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = listener.nextPendingConnection()) {
@@ -35,18 +31,15 @@ TestServer::TestServer()
         }
     });
 }
-
 void TestServer::on(const QByteArray &path, Handler handler)
 {
     routes.insert(path, std::move(handler));
 }
-
 void TestServer::reset()
 {
     routes.clear();
     requests.clear();
 }
-
 void TestServer::read(QTcpSocket *socket)
 {
     const QByteArray head = socket->property("head").toByteArray() + socket->readAll();
@@ -56,7 +49,8 @@ void TestServer::read(QTcpSocket *socket)
     socket->setProperty("answered", true);
     const QList<QByteArray> lines = head.left(head.indexOf("\r\n\r\n")).split('\n');
     const QByteArray target = lines.value(0).split(' ').value(1); // "http://host/path" when we are the proxy
-    Request request{target.mid(target.startsWith('/') ? 0 : target.indexOf('/', 8)), {}};
+    Request request{lines.value(0).split(' ').value(0), target.mid(target.startsWith('/') ? 0 : target.indexOf('/', 8)), {}};
+    request.arrived = clock.elapsed();
     for (char stop : {'?', '#'})
         request.path.truncate(request.path.contains(stop) ? request.path.indexOf(stop) : request.path.size());
     for (const QByteArray &line : lines.mid(1))
@@ -65,7 +59,6 @@ void TestServer::read(QTcpSocket *socket)
     const auto route = routes.constFind(request.path);
     send(socket, route == routes.constEnd() ? reply(404, {}) : (*route)(request));
 }
-
 // Writes the answer piece by piece, then closes or stalls.
 void TestServer::send(QTcpSocket *socket, const Reply &answer)
 {

@@ -1,19 +1,18 @@
 #pragma once
-
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMap>
 #include <QTcpServer>
-
 #include <functional>
-
 // One request as it came over the wire.
 struct Request
 {
+    QByteArray method;
     QByteArray path; // without scheme, host, query or fragment
     QMap<QByteArray, QByteArray> headers; // by lower-case name
     QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
+    qint64 arrived = -1; // when its head had come whole, by now()
 };
-
 // One scripted answer: the raw bytes of a whole response, replayed as they are.
 struct Reply
 {
@@ -24,13 +23,11 @@ struct Reply
     int paceMs = 10;
     Reply operator()(const Request &) const { return *this; } // the same answer to every request
 };
-
 // A response with Content-Length; extra header lines end with "\r\n".
 Reply reply(int status, const QByteArray &body, const QByteArray &headers = {});
 Reply chunked(const QByteArray &body, bool lastChunk = true);
 // The byte at offset i is i % 251, so a piece at the wrong offset shows.
 QByteArray pattern(qint64 size);
-
 // A loopback HTTP server that replays scripted answers, chosen by path, and
 // records every request. Unknown paths get a 404. It stands in for any host
 // when the application uses it as its HTTP proxy.
@@ -38,18 +35,16 @@ class TestServer : public QObject
 {
 public:
     using Handler = std::function<Reply(const Request &)>;
-
     TestServer();
     quint16 port() const { return listener.serverPort(); }
     void on(const QByteArray &path, Handler handler); // a Reply answers every request alike
     void reset();
-
+    qint64 now() const { return clock.elapsed(); } // ms
     QList<Request> requests;
-
 private:
     void read(class QTcpSocket *socket);
     void send(QTcpSocket *socket, const Reply &answer);
-
     QTcpServer listener;
     QHash<QByteArray, Handler> routes;
+    QElapsedTimer clock;
 };
