@@ -31,8 +31,7 @@ public:
 protected:
     void startTest();
     void endTest();
-    // Builds the window with this catalogue and waits until it has been read.
-    void open(const QByteArray &catalogue);
+    void open(const QByteArray &catalogue); // builds the window with it, and waits until it has been read
     void clickDownload() const { QTest::mouseClick(button("btnDownload"), Qt::LeftButton); }
     bool waitForBoxes(int n, int ms = 30000) const { return QTest::qWaitFor([&] { return boxes.size() >= n; }, ms); }
     QStringList face() const; // as Face::lines, read from the window
@@ -43,8 +42,7 @@ protected:
     QLabel *label(const char *name) const { return window->findChild<QLabel *>(QLatin1String(name)); }
     QProgressBar *bar() const { return window->findChild<QProgressBar *>(); }
     QString status() const { return window->statusBar()->currentMessage(); }
-    // Files under HOME, relative to it.
-    bool write(const QString &path, const QByteArray &content) const;
+    bool write(const QString &path, const QByteArray &content) const; // files under HOME, relative to it
     QByteArray read(const QString &path) const;
     QStringList files() const;
     TestServer server;
