@@ -181,7 +181,7 @@ qint64 statusKib(const char *key)
 
 double cpuSeconds()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
@@ -254,11 +254,11 @@ int main(int argc, char *argv[])
     const QDir folder(QDir::homePath() + QStringLiteral("/TovikAIO/Files/") + version);
     for (const QFileInfo &file : folder.entryInfoList(QDir::Files))
         savedSize = file.size();
-    const bool success = boxes.icon == QMessageBox::Information
-                         && boxes.text.endsWith(QString::fromUtf8(" tải về hoàn tất"));
+    const bool success
+            = boxes.icon == QMessageBox::Information && boxes.text.endsWith(QString::fromUtf8(" tải về hoàn tất"));
     if (!success || savedSize != expectedSize) {
-        std::fprintf(stderr, "tovik_bench_driver: box \"%s\", saved %lld of %lld bytes\n",
-                     qPrintable(boxes.text), savedSize, expectedSize);
+        std::fprintf(stderr, "tovik_bench_driver: box \"%s\", saved %lld of %lld bytes\n", qPrintable(boxes.text),
+                     savedSize, expectedSize);
         return 1;
     }
 
@@ -266,8 +266,8 @@ int main(int argc, char *argv[])
                 "samples=%zu peak_rss_kib=%lld rss_before_kib=%lld cpu_s=%.3f progress_reports=%d "
                 "ready_reads=%d\n",
                 double(boxes.shownAtNs - clickNs) / 1e9,
-                lastByteNs < 0 ? -1.0 : double(boxes.shownAtNs - lastByteNs) / 1e9,
-                lateness.percentileMs(0.5), lateness.percentileMs(0.99), lateness.percentileMs(1.0),
-                lateness.count(), statusKib("VmHWM"), rssBeforeKib, cpuUsed, progressReports, readyReads);
+                lastByteNs < 0 ? -1.0 : double(boxes.shownAtNs - lastByteNs) / 1e9, lateness.percentileMs(0.5),
+                lateness.percentileMs(0.99), lateness.percentileMs(1.0), lateness.count(), statusKib("VmHWM"),
+                rssBeforeKib, cpuUsed, progressReports, readyReads);
     return 0;
 }

@@ -38,10 +38,10 @@ struct DemoInstaller
 
 // Installers whose size differs from the default one.
 const DemoInstaller SizedInstallers[] = {
-    {"TovikTuDien_1.0_setup.exe", 3 * MiB},
-    {"TovikTuDien_1.10_setup.exe", 3 * MiB},
-    {"TovikVanPhong_2.0_setup.exe", 20 * MiB},
-    {"TovikDietVirus_2.0_setup.exe", 20 * MiB},
+        {"TovikTuDien_1.0_setup.exe", 3 * MiB},
+        {"TovikTuDien_1.10_setup.exe", 3 * MiB},
+        {"TovikVanPhong_2.0_setup.exe", 20 * MiB},
+        {"TovikDietVirus_2.0_setup.exe", 20 * MiB},
 };
 
 struct Options
@@ -56,16 +56,12 @@ bool parseOptions(const QCoreApplication &app, Options *options)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Serves the Tovik demo catalogue."));
     parser.addHelpOption();
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Port on 127.0.0.1; 0 picks a free one."),
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port on 127.0.0.1; 0 picks a free one."),
                                   QStringLiteral("N"), QStringLiteral("0"));
-    const QCommandLineOption data(QStringLiteral("data"),
-                                  QStringLiteral("Folder that holds catalogue.json."),
+    const QCommandLineOption data(QStringLiteral("data"), QStringLiteral("Folder that holds catalogue.json."),
                                   QStringLiteral("DIR"), QStringLiteral(TOVIK_DEMO_DATA));
-    const QCommandLineOption rate(QStringLiteral("rate"),
-                                  QStringLiteral("Installer speed in bytes per second."),
-                                  QStringLiteral("BYTES_PER_SECOND"),
-                                  QString::number(DefaultBytesPerSecond));
+    const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("Installer speed in bytes per second."),
+                                  QStringLiteral("BYTES_PER_SECOND"), QString::number(DefaultBytesPerSecond));
     parser.addOptions({port, data, rate});
     parser.process(app);
 
@@ -105,9 +101,9 @@ qint64 resumeOffset(const QByteArray &range, const QByteArray &ifRange, qint64 s
 
 QByteArray head(int status, qint64 length, const QByteArray &headers)
 {
-    static const QHash<int, QByteArray> reasons{{200, "OK"}, {206, "Partial Content"}, {404, "Not Found"}};
-    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasons.value(status) + "\r\nContent-Length: "
-           + QByteArray::number(length) + "\r\nConnection: close\r\n" + headers + "\r\n";
+    static const QHash<int, QByteArray> reasons {{200, "OK"}, {206, "Partial Content"}, {404, "Not Found"}};
+    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasons.value(status)
+            + "\r\nContent-Length: " + QByteArray::number(length) + "\r\nConnection: close\r\n" + headers + "\r\n";
 }
 
 // Writes bytes [from, to) of an installer to a socket at the demo's pace:
@@ -116,8 +112,12 @@ class InstallerStream : public QObject
 {
 public:
     InstallerStream(QTcpSocket *socket, qint64 from, qint64 to, qint64 bytesPerSecond, const QString &realFile)
-        : QObject(socket), socket(socket), next(from), end(to), perTick(qMax<qint64>(1, bytesPerSecond * TickMs / 1000)),
-          file(realFile)
+        : QObject(socket)
+        , socket(socket)
+        , next(from)
+        , end(to)
+        , perTick(qMax<qint64>(1, bytesPerSecond * TickMs / 1000))
+        , file(realFile)
     {
         if (!realFile.isEmpty() && (!file.open(QIODevice::ReadOnly) || !file.seek(from)))
             end = next; // nothing to send: the client sees a short body
@@ -217,17 +217,19 @@ private:
         if (path == QByteArray(CataloguePath) + SignatureSuffix)
             return sendFile(socket, catalogue + QLatin1String(SignatureSuffix), "text/plain");
         const QByteArray name = path.mid(int(sizeof InstallersPrefix) - 1);
-        if (!path.startsWith(InstallersPrefix) || name.isEmpty() || name.contains('/') || name.contains('\\') || name.startsWith('.'))
+        if (!path.startsWith(InstallersPrefix) || name.isEmpty() || name.contains('/') || name.contains('\\')
+            || name.startsWith('.'))
             return sendNotFound(socket);
         QString real = options.dataFolder + QStringLiteral("/files/") + QString::fromUtf8(name);
         if (!QFileInfo(real).isFile())
             real.clear();
         const qint64 size = real.isEmpty() ? installerSize(name) : QFileInfo(real).size();
         const qint64 from = resumeOffset(range, ifRange, size);
-        QByteArray headers = "Content-Type: application/octet-stream\r\nAccept-Ranges: bytes\r\nETag: " + etagOf(size) + "\r\n";
+        QByteArray headers
+                = "Content-Type: application/octet-stream\r\nAccept-Ranges: bytes\r\nETag: " + etagOf(size) + "\r\n";
         if (from > 0) {
             headers += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(size - 1) + '/'
-                       + QByteArray::number(size) + "\r\n";
+                    + QByteArray::number(size) + "\r\n";
         }
         socket->write(head(from > 0 ? 206 : 200, size - from, headers));
         new InstallerStream(socket, from, size, options.bytesPerSecond, real);

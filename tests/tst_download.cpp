@@ -27,10 +27,16 @@ const qint64 Drop = 300 * 1024, Margin = 16 << 20;
 QString ask(int wait = 0, qint64 from = -1, const QByteArray &ifRange = {}, const QByteArray &path = "/dl/setup.exe")
 {
     return (wait ? QStringLiteral("+%1 ").arg(wait) : QString()) + "GET " + path
-           + (from >= 0 ? QStringLiteral(" bytes=%1-").arg(from) : from < -1 ? QStringLiteral(" bytes=%n-") : QString()) + (ifRange.isEmpty() ? "" : " " + ifRange);
+            + (from >= 0           ? QStringLiteral(" bytes=%1-").arg(from)
+                       : from < -1 ? QStringLiteral(" bytes=%n-")
+                                   : QString())
+            + (ifRange.isEmpty() ? "" : " " + ifRange);
 }
 const QString Get = ask();
-Reply cut(const Reply &answer, qint64 bodyBytes, bool stall = false) { return {answer.bytes, answer.bytes.indexOf("\r\n\r\n") + 4 + bodyBytes, stall}; }
+Reply cut(const Reply &answer, qint64 bodyBytes, bool stall = false)
+{
+    return {answer.bytes, answer.bytes.indexOf("\r\n\r\n") + 4 + bodyBytes, stall};
+}
 Reply partial(qint64 from, const QByteArray &whole, qint64 total, const QByteArray &headers = {})
 {
     const QString range = QString("bytes %1-%2/%3").arg(from).arg(total - 1).arg(total);
@@ -48,30 +54,44 @@ TestServer::Handler hosting(const QList<QByteArray> &versions, QList<qint64> dro
         const bool whole = range.isEmpty() || (!ifRange.isEmpty() && !tag.contains(": " + ifRange + "\r\n"));
         const qint64 from = whole ? 0 : range.mid(6, range.indexOf('-') - 6).toLongLong();
         const Reply answer = whole ? reply(200, body, tag) : partial(from, body, body.size(), tag);
-        if (left->isEmpty()) return answer;
+        if (left->isEmpty())
+            return answer;
         *now = qMin(*now + 1, versions.size() - 1);
         return cut(answer, left->takeFirst() - from);
     };
 }
-QString sha256(const QByteArray &bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(); }
+QString sha256(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
 struct Case
 {
     Routes routes;
     QMessageBox::Icon icon = QMessageBox::Information;
     QString text; // empty: the success text
     QByteArray file = Body; // what the saved file holds afterwards
-    QStringList sent{Get}; // the download's requests, as ask() writes them
+    QStringList sent {Get}; // the download's requests, as ask() writes them
     int restarts = 0; // times the bar goes back
-    QString total = QStringLiteral(": 0.3 MB/0.7 MB"), bar = QStringLiteral("0-716800 307200"); // mid-way: waiting, stopped
+    QString total = QStringLiteral(": 0.3 MB/0.7 MB"),
+            bar = QStringLiteral("0-716800 307200"); // mid-way: waiting, stopped
     QString version = QStringLiteral("1.0"), link = Link, saved = QStringLiteral("setup.exe");
     QJsonObject extra;
     Stop stop = NoStop;
     bool fresh = false, volume = false; // no earlier file nor its folders; HOME on a 17 MiB file system
     int overMargin = -1; // >= 0: the answer announces this many bytes more than fit beside the margin
     Case() = default;
-    Case(const Routes &r) : routes(r) {}
-    Case(const TestServer::Handler &h) : routes{{"/dl/setup.exe", h}} {}
-    Case(const Reply &r) : Case(TestServer::Handler([r](const Request &) { return r; })) {}
+    Case(const Routes &r)
+        : routes(r)
+    {
+    }
+    Case(const TestServer::Handler &h)
+        : routes {{"/dl/setup.exe", h}}
+    {
+    }
+    Case(const Reply &r)
+        : Case(TestServer::Handler([r](const Request &) { return r; }))
+    {
+    }
     // The first answer drops after `Drop` bytes (or stalls there); then each answer in turn, the last for ever.
     Case(const QList<Reply> &then, bool stall)
         : Case(TestServer::Handler([=, n = std::make_shared<int>(-1)](const Request &) {
@@ -80,15 +100,50 @@ struct Case
     {
     }
     Case &fails(const QString &why, int n = 1, QMessageBox::Icon kind = QMessageBox::Critical)
-    { std::tie(icon, text, file, sent) = std::make_tuple(kind, why, Earlier, n ? QStringList{Get} : QStringList{}); return *this; }
-    Case &sends(const QStringList &requests, int backs = 0) { std::tie(sent, restarts) = std::make_tuple(requests, backs); return *this; }
-    Case &midway(const QString &t, const QString &b) { std::tie(total, bar) = std::make_tuple(t, b); return *this; }
-    Case &at(const QString &v, const QString &l = Link) { std::tie(version, link, saved) = std::make_tuple(v, l, QUrl(l).fileName()); return *this; }
-    Case &sha(const QJsonValue &value) { extra.insert(QStringLiteral("sha256"), value); return *this; }
-    Case &holding(const QByteArray &bytes) { file = bytes; return *this; }
-    Case &onEmpty() { fresh = true; return *this; }
-    Case &small(int over = -1) { std::tie(volume, overMargin) = std::make_tuple(true, over); return *this; }
-    Case &stopping(Stop when) { stop = when; return fails(QStringLiteral("Đã hủy tải về."), 1, QMessageBox::Warning); }
+    {
+        std::tie(icon, text, file, sent) = std::make_tuple(kind, why, Earlier, n ? QStringList {Get} : QStringList {});
+        return *this;
+    }
+    Case &sends(const QStringList &requests, int backs = 0)
+    {
+        std::tie(sent, restarts) = std::make_tuple(requests, backs);
+        return *this;
+    }
+    Case &midway(const QString &t, const QString &b)
+    {
+        std::tie(total, bar) = std::make_tuple(t, b);
+        return *this;
+    }
+    Case &at(const QString &v, const QString &l = Link)
+    {
+        std::tie(version, link, saved) = std::make_tuple(v, l, QUrl(l).fileName());
+        return *this;
+    }
+    Case &sha(const QJsonValue &value)
+    {
+        extra.insert(QStringLiteral("sha256"), value);
+        return *this;
+    }
+    Case &holding(const QByteArray &bytes)
+    {
+        file = bytes;
+        return *this;
+    }
+    Case &onEmpty()
+    {
+        fresh = true;
+        return *this;
+    }
+    Case &small(int over = -1)
+    {
+        std::tie(volume, overMargin) = std::make_tuple(true, over);
+        return *this;
+    }
+    Case &stopping(Stop when)
+    {
+        stop = when;
+        return fails(QStringLiteral("Đã hủy tải về."), 1, QMessageBox::Warning);
+    }
 };
 } // namespace
 Q_DECLARE_METATYPE(Case)
@@ -97,11 +152,17 @@ class DownloadTest : public Fixture
     Q_OBJECT
     bool mounted = false;
 private slots:
-    void init() { startTest(); QDir().mkpath(home->filePath("h/u")); setHome(home->filePath("h/u")); }
+    void init()
+    {
+        startTest();
+        QDir().mkpath(home->filePath("h/u"));
+        setHome(home->filePath("h/u"));
+    }
     void cleanup()
     {
         window.reset();
-        if (std::exchange(mounted, false)) QProcess::execute(QStringLiteral("umount"), {home->filePath("h/u")});
+        if (std::exchange(mounted, false))
+            QProcess::execute(QStringLiteral("umount"), {home->filePath("h/u")});
         endTest();
     }
     void downloads_data();
@@ -111,16 +172,20 @@ void DownloadTest::downloads_data()
 {
     QTest::addColumn<Case>("c");
     const Case good(reply(200, Body));
-    for (const char *version : {"1.0/../../x", "..\\..\\x", "CON", "lpt9.txt", "1.0/nul", "1.0.", "1.0 ", "1.0\n", "1.0:stream"})
+    for (const char *version :
+         {"1.0/../../x", "..\\..\\x", "CON", "lpt9.txt", "1.0/nul", "1.0.", "1.0 ", "1.0\n", "1.0:stream"})
         QTest::newRow(version) << Case(good).at(QString::fromUtf8(version)).fails(CannotSave, 0);
-    for (const char *link : {"file:///etc/passwd", "file://localhost/etc/passwd", "data:application/octet-stream;base64,TVqQ",
-                             "http:///dl/a.exe"})
+    for (const char *link : {"file:///etc/passwd", "file://localhost/etc/passwd",
+                             "data:application/octet-stream;base64,TVqQ", "http:///dl/a.exe"})
         QTest::newRow(link) << Case(good).at(QStringLiteral("1.0"), link).fails(NotFound, 0);
     for (const char *name : {"..%5C..%5Cevil.exe", "%2E%2E", "C%3Aevil.exe"})
-        QTest::newRow(name) << Case(good).at(QStringLiteral("1.0"), "http://a.example/" + QString::fromUtf8(name)).fails(CannotSave, 0);
+        QTest::newRow(name) << Case(good)
+                                       .at(QStringLiteral("1.0"), "http://a.example/" + QString::fromUtf8(name))
+                                       .fails(CannotSave, 0);
     const QString escaped = QStringLiteral("http://a.example/dl/..%2F..%2Fevil.exe?name=..%2Fx.exe");
-    QTest::newRow("escaped slashes and a query")
-        << Case(Routes{{"/dl/..%2F..%2Fevil.exe", good.routes[0].second}}).at(QStringLiteral("1.0"), escaped).sends({ask(0, -1, {}, "/dl/..%2F..%2Fevil.exe")});
+    QTest::newRow("escaped slashes and a query") << Case(Routes {{"/dl/..%2F..%2Fevil.exe", good.routes[0].second}})
+                                                            .at(QStringLiteral("1.0"), escaped)
+                                                            .sends({ask(0, -1, {}, "/dl/..%2F..%2Fevil.exe")});
     QTest::newRow("first download, nothing made yet") << Case(good).at(QStringLiteral("2.0")).onEmpty();
     QTest::newRow("empty version name") << Case(good).at(QString()); // saved in the downloads folder itself
 #ifndef Q_OS_WIN // Windows refuses '?' in a name
@@ -128,63 +193,104 @@ void DownloadTest::downloads_data()
 #endif
     for (const char *version : {"%2E%2E", "1#2"}) // read as an address, the folder would be another
         QTest::newRow(("folder named " + QByteArray(version)).constData()) << Case(good).at(QString::fromUtf8(version));
-    for (const QByteArray &to : {QByteArray("/m/setup.exe"), QByteArray("http://mirror.example/m/setup.exe")}) { // resumed there
-        const Routes routes{{"/dl/setup.exe", Reply(reply(302, {}, "Location: " + to + "\r\n"))}, {"/m/setup.exe", hosting({Body}, {1000})}};
-        QTest::newRow(to) << Case(routes).sends({Get, ask(0, -1, {}, "/m/setup.exe"), ask(100, 1000, "\"v1\"", "/m/setup.exe")})
-                                 .midway(": 0.0 MB/0.7 MB", "0-716800 1000");
+    for (const QByteArray &to :
+         {QByteArray("/m/setup.exe"), QByteArray("http://mirror.example/m/setup.exe")}) { // resumed there
+        const Routes routes {{"/dl/setup.exe", Reply(reply(302, {}, "Location: " + to + "\r\n"))},
+                             {"/m/setup.exe", hosting({Body}, {1000})}};
+        QTest::newRow(to) << Case(routes)
+                                     .sends({Get, ask(0, -1, {}, "/m/setup.exe"),
+                                             ask(100, 1000, "\"v1\"", "/m/setup.exe")})
+                                     .midway(": 0.0 MB/0.7 MB", "0-716800 1000");
     }
     QTest::newRow("404 page") << Case(reply(404, "<h1>gone</h1>")).fails(NotFound);
     QTest::newRow("empty body") << Case(reply(200, {})).fails(NotFound);
     QTest::newRow("cut short, no ranges") << Case(cut(reply(200, Body), 1000)).fails(Interrupted);
     // Dropped, then the same file, another of the same size, or a drop at the same point every time: with a
     // validator, with only a sha256 to vouch for appended bytes, and with neither (a weak ETag is none).
-    const QList<qint64> once{Drop}, always{Drop, Drop, Drop, Drop};
+    const QList<qint64> once {Drop}, always {Drop, Drop, Drop, Drop};
     const QString resume = ask(100, Drop, "\"v1\""), again = ask(100, Drop);
-    const QStringList thrice{ask(200, Drop, "\"v1\""), ask(400, Drop, "\"v1\"")}, plain{ask(200, Drop), ask(400, Drop)};
+    const QStringList thrice {ask(200, Drop, "\"v1\""), ask(400, Drop, "\"v1\"")},
+            plain {ask(200, Drop), ask(400, Drop)};
     QTest::newRow("ETag, same file") << Case(hosting({Body}, once)).sends({Get, resume});
-    QTest::newRow("ETag, replaced") << Case(hosting({Body, NewBody}, once, "ETag: \"v%1\"\r\n")).sends({Get, resume}, 1).holding(NewBody);
-    QTest::newRow("ETag, drops at one point") << Case(hosting({Body}, always)).fails(Interrupted).sends(QStringList{Get, resume} + thrice);
+    QTest::newRow("ETag, replaced")
+            << Case(hosting({Body, NewBody}, once, "ETag: \"v%1\"\r\n")).sends({Get, resume}, 1).holding(NewBody);
+    QTest::newRow("ETag, drops at one point")
+            << Case(hosting({Body}, always)).fails(Interrupted).sends(QStringList {Get, resume} + thrice);
     QTest::newRow("sha256, same file") << Case(hosting({Body}, once, Ranges)).sha(sha256(Body)).sends({Get, again});
-    QTest::newRow("sha256 of the old, replaced") << Case(hosting({Body, NewBody}, once, Ranges)).sha(sha256(Body)).fails(Damaged).sends({Get, again, Get}, 1);
-    QTest::newRow("sha256 of the new, replaced") << Case(hosting({Body, NewBody}, once, Ranges)).sha(sha256(NewBody)).sends({Get, again, Get}, 1).holding(NewBody);
-    QTest::newRow("sha256, drops at one point") << Case(hosting({Body}, always, Ranges)).sha(sha256(Body)).fails(Interrupted).sends(QStringList{Get, again} + plain);
+    QTest::newRow("sha256 of the old, replaced") << Case(hosting({Body, NewBody}, once, Ranges))
+                                                            .sha(sha256(Body))
+                                                            .fails(Damaged)
+                                                            .sends({Get, again, Get}, 1);
+    QTest::newRow("sha256 of the new, replaced") << Case(hosting({Body, NewBody}, once, Ranges))
+                                                            .sha(sha256(NewBody))
+                                                            .sends({Get, again, Get}, 1)
+                                                            .holding(NewBody);
+    QTest::newRow("sha256, drops at one point") << Case(hosting({Body}, always, Ranges))
+                                                           .sha(sha256(Body))
+                                                           .fails(Interrupted)
+                                                           .sends(QStringList {Get, again} + plain);
     const QByteArray weak = "ETag: W/\"v%1\"\r\n" + Ranges;
     QTest::newRow("weak ETag, same file") << Case(hosting({Body}, once, weak)).sends({Get, ask(100)}, 1);
-    QTest::newRow("weak ETag, replaced") << Case(hosting({Body, NewBody}, once, weak)).sends({Get, ask(100)}, 1).holding(NewBody);
-    QTest::newRow("weak ETag, drops at one point") << Case(hosting({Body}, always, weak)).fails(Interrupted).sends({Get, ask(100), ask(200), ask(400)}, 3);
-    const QByteArray big = pattern(64 << 20), lastModified = "Last-Modified: Sun, 06 Dec 2026 10:00:00 GMT\r\n", since = lastModified.mid(15, 29);
-    QTest::newRow("64 MiB, Last-Modified") << Case(hosting({big}, {500, (1 << 20) + 7, 20 << 20, 40 << 20, (64 << 20) - 300}, lastModified))
-        .sha(sha256(big)).holding(big).midway(": %n MB/64.0 MB", "0-67108864 %n")
-        .sends({Get, ask(100, 500, since), ask(100, -2, since), ask(100, -2, since), ask(100, -2, since), ask(100, -2, since)});
+    QTest::newRow("weak ETag, replaced")
+            << Case(hosting({Body, NewBody}, once, weak)).sends({Get, ask(100)}, 1).holding(NewBody);
+    QTest::newRow("weak ETag, drops at one point")
+            << Case(hosting({Body}, always, weak)).fails(Interrupted).sends({Get, ask(100), ask(200), ask(400)}, 3);
+    const QByteArray big = pattern(64 << 20), lastModified = "Last-Modified: Sun, 06 Dec 2026 10:00:00 GMT\r\n",
+                     since = lastModified.mid(15, 29);
+    QTest::newRow("64 MiB, Last-Modified")
+            << Case(hosting({big}, {500, (1 << 20) + 7, 20 << 20, 40 << 20, (64 << 20) - 300}, lastModified))
+                       .sha(sha256(big))
+                       .holding(big)
+                       .midway(": %n MB/64.0 MB", "0-67108864 %n")
+                       .sends({Get, ask(100, 500, since), ask(100, -2, since), ask(100, -2, since), ask(100, -2, since),
+                               ask(100, -2, since)});
     const QString mixed = sha256(Body).left(32).toUpper() + sha256(Body).mid(32);
     QTest::newRow("200 starts over") << Case({reply(200, Body, ETag)}, false).sha(mixed).sends({Get, resume}, 1);
-    QTest::newRow("another total") << Case({partial(Drop, Body, Body.size() + 1)}, false).fails(Interrupted).sends({Get, resume});
-    QTest::newRow("another ETag") << Case({partial(Drop, Body, Body.size(), "ETag: \"v2\"\r\n")}, false).fails(Interrupted).sends({Get, resume});
-    QTest::newRow("another start") << Case({partial(0, Body, Body.size())}, false).fails(Interrupted).sends({Get, resume});
+    QTest::newRow("another total")
+            << Case({partial(Drop, Body, Body.size() + 1)}, false).fails(Interrupted).sends({Get, resume});
+    QTest::newRow("another ETag") << Case({partial(Drop, Body, Body.size(), "ETag: \"v2\"\r\n")}, false)
+                                             .fails(Interrupted)
+                                             .sends({Get, resume});
+    QTest::newRow("another start")
+            << Case({partial(0, Body, Body.size())}, false).fails(Interrupted).sends({Get, resume});
     QTest::newRow("resume: 416") << Case({reply(416, {})}, false).fails(Interrupted).sends({Get, resume});
     QTest::newRow("resume: 500") << Case({reply(500, "oops")}, false).fails(Interrupted).sends({Get, resume});
     const QByteArray deflate = "Content-Encoding: deflate\r\n";
-    QTest::newRow("resume: compressed 206") << Case({partial(Drop, qCompress(Body).mid(4), Body.size(), deflate)}, false).fails(Interrupted).sends({Get, resume});
-    QTest::newRow("resume: no answer") << Case({Reply{{}, -1, true}, partial(Drop, Body, Body.size())}, false).sends({Get, resume, ask(200, Drop, "\"v1\"")});
-    QTest::newRow("compressed") << Case(cut(reply(200, qCompress(Body).mid(4), ETag + Ranges + deflate), 1000, true)).fails(Interrupted);
+    QTest::newRow("resume: compressed 206")
+            << Case({partial(Drop, qCompress(Body).mid(4), Body.size(), deflate)}, false)
+                       .fails(Interrupted)
+                       .sends({Get, resume});
+    QTest::newRow("resume: no answer") << Case({Reply {{}, -1, true}, partial(Drop, Body, Body.size())}, false)
+                                                  .sends({Get, resume, ask(200, Drop, "\"v1\"")});
+    QTest::newRow("compressed")
+            << Case(cut(reply(200, qCompress(Body).mid(4), ETag + Ranges + deflate), 1000, true)).fails(Interrupted);
     const QByteArray lengthless = chunked(Body.left(Drop), false).bytes.replace("chunked\r\n", "chunked\r\n" + ETag);
-    QTest::newRow("no length") << Case(Reply{lengthless}).fails(Interrupted);
+    QTest::newRow("no length") << Case(Reply {lengthless}).fails(Interrupted);
     QTest::newRow("stalls, then resumes") << Case({partial(Drop, Body, Body.size())}, true).sends({Get, resume});
-    QTest::newRow("never answers") << Case(Reply{{}, -1, true}).fails(NotFound);
-    QTest::newRow("stop, size known") << Case(Reply{reply(200, pattern(8 << 20)).bytes, -1, false, 16 * 1024}).stopping(OnBytes).midway(": %n MB/8.0 MB", "0-8388608 %n");
-    QTest::newRow("stop, size unknown") << Case(Reply{chunked(pattern(8 << 20)).bytes, -1, false, 16 * 1024}).stopping(OnBytes).midway(": %n MB/?", "0-0 %n");
-    QTest::newRow("stop before any answer") << Case(Reply{{}, -1, true}).stopping(OnRequest);
+    QTest::newRow("never answers") << Case(Reply {{}, -1, true}).fails(NotFound);
+    QTest::newRow("stop, size known") << Case(Reply {reply(200, pattern(8 << 20)).bytes, -1, false, 16 * 1024})
+                                                 .stopping(OnBytes)
+                                                 .midway(": %n MB/8.0 MB", "0-8388608 %n");
+    QTest::newRow("stop, size unknown") << Case(Reply {chunked(pattern(8 << 20)).bytes, -1, false, 16 * 1024})
+                                                   .stopping(OnBytes)
+                                                   .midway(": %n MB/?", "0-0 %n");
+    QTest::newRow("stop before any answer") << Case(Reply {{}, -1, true}).stopping(OnRequest);
     QTest::newRow("stop while waiting to retry") << Case(hosting({Body}, once)).stopping(OnLost);
     QTest::newRow("sha256 wrong") << Case(good).sha(sha256(Body + 'x')).fails(Damaged);
-    for (const QJsonValue &digest : {QJsonValue(sha256(Body).left(63)), QJsonValue(7), QJsonValue(QJsonValue::Null), QJsonValue("")})
-        QTest::newRow(("sha256 " + QJsonDocument(QJsonArray{digest}).toJson(QJsonDocument::Compact)).constData()) << Case(good).sha(digest).fails(Damaged, 0);
-    QTest::newRow("1 PiB announced") << Case(Reply{"HTTP/1.1 200 OK\r\nContent-Length: 1125899906842624\r\n\r\n" + Body, -1, true}).fails(CannotSave);
+    for (const QJsonValue &digest :
+         {QJsonValue(sha256(Body).left(63)), QJsonValue(7), QJsonValue(QJsonValue::Null), QJsonValue("")})
+        QTest::newRow(("sha256 " + QJsonDocument(QJsonArray {digest}).toJson(QJsonDocument::Compact)).constData())
+                << Case(good).sha(digest).fails(Damaged, 0);
+    QTest::newRow("1 PiB announced")
+            << Case(Reply {"HTTP/1.1 200 OK\r\nContent-Length: 1125899906842624\r\n\r\n" + Body, -1, true})
+                       .fails(CannotSave);
     QTest::newRow("free space: just enough") << Case(good).small(0);
     QTest::newRow("free space: a byte short") << Case(good).small(1).fails(CannotSave);
-    QTest::newRow("disk full part-way") << Case(Reply{chunked(pattern(18 << 20)).bytes}).small().fails(CannotSave);
+    QTest::newRow("disk full part-way") << Case(Reply {chunked(pattern(18 << 20)).bytes}).small().fails(CannotSave);
     // What Windows does its own way: nested folders, a path past 260 characters, a file another program holds open.
     QTest::newRow("nested version 2.0/beta") << Case(good).at(QStringLiteral("2.0/beta")).onEmpty();
-    QTest::newRow("path past 260 characters") << Case(good).at(QStringLiteral("%1/%1/%1").arg(QString(90, QLatin1Char('v')))).onEmpty();
+    QTest::newRow("path past 260 characters")
+            << Case(good).at(QStringLiteral("%1/%1/%1").arg(QString(90, QLatin1Char('v')))).onEmpty();
 #ifdef Q_OS_WIN // Linux replaces a file whatever holds it open
     QTest::newRow("held open elsewhere") << Case(good).fails(CannotSave);
 #endif
@@ -192,8 +298,12 @@ void DownloadTest::downloads_data()
 void DownloadTest::downloads()
 {
     QFETCH(Case, c);
-    const QString folder = QFileInfo(Saved).path().replace(QLatin1String("1.0"), c.version), target = QDir::cleanPath(folder + '/' + c.saved);
-    if (c.volume && !(mounted = QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=17m", "tmpfs", home->filePath("h/u")}) == 0))
+    const QString folder = QFileInfo(Saved).path().replace(QLatin1String("1.0"), c.version),
+                  target = QDir::cleanPath(folder + '/' + c.saved);
+    if (c.volume
+        && !(mounted = QProcess::execute(QStringLiteral("mount"),
+                                         {"-t", "tmpfs", "-o", "size=17m", "tmpfs", home->filePath("h/u")})
+                     == 0))
         QSKIP("a 17 MiB volume for HOME is a tmpfs, which only root on Linux can mount here");
 #ifdef Q_OS_WIN
     if (QByteArray(QTest::currentDataTag()) == "1.0.")
@@ -201,54 +311,82 @@ void DownloadTest::downloads()
     if (QByteArray(QTest::currentDataTag()) == "..%5C..%5Cevil.exe")
         QSKIP("Windows refuses this link as not found, before its name is read");
     // Shares reading only, as an antivirus or an open installer does: the file cannot be replaced meanwhile.
-    struct Held { HANDLE h; ~Held() { if (h != INVALID_HANDLE_VALUE) CloseHandle(h); } } held{INVALID_HANDLE_VALUE};
+    struct Held
+    {
+        HANDLE h;
+        ~Held()
+        {
+            if (h != INVALID_HANDLE_VALUE)
+                CloseHandle(h);
+        }
+    } held {INVALID_HANDLE_VALUE};
 #endif
     QMap<QString, QByteArray> expected; // every file under HOME afterwards
-    if (!c.fresh) QVERIFY(write(Saved, expected[Saved] = Earlier));
+    if (!c.fresh)
+        QVERIFY(write(Saved, expected[Saved] = Earlier));
 #ifdef Q_OS_WIN
     if (QByteArray(QTest::currentDataTag()) == "held open elsewhere")
-        held.h = CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(home->filePath(Saved)).utf16()), GENERIC_READ,
-                             FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        held.h = CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(home->filePath(Saved)).utf16()),
+                             GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 #endif
     if (c.overMargin >= 0) {
-        c.file = pattern(QStorageInfo(home->filePath(QFileInfo(Saved).path())).bytesAvailable() - Margin + c.overMargin);
+        c.file = pattern(QStorageInfo(home->filePath(QFileInfo(Saved).path())).bytesAvailable() - Margin
+                         + c.overMargin);
         c.routes = {{"/dl/setup.exe", reply(200, c.file)}};
     }
     const bool had = expected.contains(target), hadFolder = QFileInfo::exists(home->filePath(folder));
     open(catalogueWith(c.version, c.link, c.extra));
     for (const auto &route : c.routes)
         server.on(route.first, route.second);
-    const QString downloading = c.saved + QStringLiteral(" đang tải ..."), lost = c.saved + QStringLiteral(" mất kết nối, đang thử lại ...");
+    const QString downloading = c.saved + QStringLiteral(" đang tải ..."),
+                  lost = c.saved + QStringLiteral(" mất kết nối, đang thử lại ...");
     const QString saving = c.saved + QStringLiteral(" đang lưu file ...");
     QStringList statuses;
-    QList<qint64> lostAt, checkedAt, backAt; // the window said the connection was lost; this check was done; it asked again
+    QList<qint64> lostAt, checkedAt,
+            backAt; // the window said the connection was lost; this check was done; it asked again
     connect(window->statusBar(), &QStatusBar::messageChanged, window.get(), [&](const QString &message) {
         const bool reconnect = statuses.value(statuses.size() - 1) == lost && c.stop != OnLost;
         statuses.append(message);
         const qint64 at = server.now();
         if (message == lost || reconnect) // bar and amounts stay as they were, nothing comes in
-            verifyFace({true, had, hadFolder, reconnect ? downloading : lost, c.total, QStringLiteral(": 0.00 Mb/s"), c.bar});
+            verifyFace({true, had, hadFolder, reconnect ? downloading : lost, c.total, QStringLiteral(": 0.00 Mb/s"),
+                        c.bar});
         if (message == lost) // the window's wait runs on during the check, but cannot end before it
             lostAt << at, checkedAt << server.now();
-        if (reconnect) backAt << at;
+        if (reconnect)
+            backAt << at;
         if (message == saving && c.icon == QMessageBox::Information)
             verifyFace({false, had, hadFolder, message}); // the last byte's report has turned the face idle
-        if (c.stop == OnLost && message == lost) clickDownload();
+        if (c.stop == OnLost && message == lost)
+            clickDownload();
     });
     int backs = 0; // the bar going back
-    connect(bar(), &QProgressBar::valueChanged, window.get(), [&, last = 0](int value) mutable { backs += value >= 0 && value < std::exchange(last, value); });
+    connect(bar(), &QProgressBar::valueChanged, window.get(),
+            [&, last = 0](int value) mutable { backs += value >= 0 && value < std::exchange(last, value); });
     const QString initial = QStringLiteral(": 0.00 KB/ 0.00 KB"); // the face's first text
     verifyFace({false, had, hadFolder, QString(), initial});
     clickDownload();
-    const Face started{true, had, hadFolder, downloading, initial};
-    if (!c.sent.isEmpty()) verifyFace(started);
-    if (QTest::currentTestFailed()) return; // a download that did not start has nothing more to show
-    if (c.stop == OnBytes || c.stop == OnRequest) { // the catalogue's request, then the download's; two speed ticks or more
-        QTRY_VERIFY_WITH_TIMEOUT(c.stop == OnRequest ? server.requests.size() == 2 : label("lbl_Total")->text().contains(QRegularExpression("[4-9]\\.. MB/")), 30000);
-        verifyFace(c.stop == OnRequest ? started : Face{true, had, hadFolder, downloading, c.total, QStringLiteral(": %n Mb/s"), c.bar});
-        QVERIFY(c.stop == OnRequest || QRegularExpression(": (0\\.[2-9]|[12]\\.[0-9])[0-9] Mb/s").match(label("lbl_Speed")->text()).hasMatch());
+    const Face started {true, had, hadFolder, downloading, initial};
+    if (!c.sent.isEmpty())
+        verifyFace(started);
+    if (QTest::currentTestFailed())
+        return; // a download that did not start has nothing more to show
+    if (c.stop == OnBytes
+        || c.stop == OnRequest) { // the catalogue's request, then the download's; two speed ticks or more
+        QTRY_VERIFY_WITH_TIMEOUT(c.stop == OnRequest
+                                         ? server.requests.size() == 2
+                                         : label("lbl_Total")->text().contains(QRegularExpression("[4-9]\\.. MB/")),
+                                 30000);
+        verifyFace(c.stop == OnRequest
+                           ? started
+                           : Face {true, had, hadFolder, downloading, c.total, QStringLiteral(": %n Mb/s"), c.bar});
+        QVERIFY(c.stop == OnRequest
+                || QRegularExpression(": (0\\.[2-9]|[12]\\.[0-9])[0-9] Mb/s")
+                           .match(label("lbl_Speed")->text())
+                           .hasMatch());
         QNetworkReply *second = reinterpret_cast<QNetworkReply *>(1); // never two transfers at once
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "Download", Q_RETURN_ARG(QNetworkReply *, second), Q_ARG(QUrl, QUrl(Link))));
+        QVERIFY(QMetaObject::invokeMethod(window.get(), "Download", Q_RETURN_ARG(QNetworkReply *, second),
+                                          Q_ARG(QUrl, QUrl(Link))));
         QCOMPARE(second, nullptr);
         clickDownload();
         QCOMPARE(boxes.size(), 1); // the whole stop runs inside the click
@@ -261,35 +399,50 @@ void DownloadTest::downloads()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(QStringList({QString::number(boxes[0].icon), boxes[0].title, boxes[0].text}),
              QStringList({QString::number(c.icon), saved ? QStringLiteral("Thông báo") : QStringLiteral("Lỗi"), text}));
-    verifyFace({false, saved || had, saved || hadFolder, saved ? text + " ..." : c.stop ? QStringLiteral("Tiến trình tải đã hủy.") : text});
+    verifyFace({false, saved || had, saved || hadFolder,
+                saved            ? text + " ..."
+                        : c.stop ? QStringLiteral("Tiến trình tải đã hủy.")
+                                 : text});
     QCOMPARE(statuses.count(lost), int(c.stop == OnLost) + c.sent.filter(QRegularExpression("^\\+")).size());
-    for (int i = 1; i + 1 < statuses.size(); ++i) // the downloading text again on reconnecting; saving just before the outcome
-        QCOMPARE(statuses[i], i + 2 == statuses.size() ? saving : statuses[i - 1] == lost && !c.stop ? downloading : statuses[i]);
+    for (int i = 1; i + 1 < statuses.size();
+         ++i) // the downloading text again on reconnecting; saving just before the outcome
+        QCOMPARE(statuses[i],
+                 i + 2 == statuses.size()                     ? saving
+                         : statuses[i - 1] == lost && !c.stop ? downloading
+                                                              : statuses[i]);
     QCOMPARE(backs, c.restarts);
     QStringList sent;
     for (int i = 1, waited = 0; i < server.requests.size(); ++i) { // after the catalogue's
         const Request &r = server.requests[i];
         const int wait = c.sent.value(i - 1).section(' ', 0, 0).toInt(), k = wait ? waited++ : -1;
         const qint64 gap = r.arrived - lostAt.value(k), asked = backAt.value(k, 1 << 30) - checkedAt.value(k);
-        sent << (!wait ? QString() : gap >= wait * 9 / 10 - 2 && asked < wait * 2 - 20 ? QStringLiteral("+%1 ").arg(wait)
-                                                                                   : QStringLiteral("after %1 ms, asked after %2 ms ").arg(gap).arg(asked))
-                    + QString::fromLatin1(r.method + ' ' + r.path) + (r.header("Range").isEmpty() ? "" : ' ' + r.header("Range"))
-                    + (r.header("If-Range").isEmpty() ? "" : ' ' + r.header("If-Range"));
+        sent << (!wait ? QString()
+                         : gap >= wait * 9 / 10 - 2 && asked < wait * 2 - 20
+                         ? QStringLiteral("+%1 ").arg(wait)
+                         : QStringLiteral("after %1 ms, asked after %2 ms ").arg(gap).arg(asked))
+                        + QString::fromLatin1(r.method + ' ' + r.path)
+                        + (r.header("Range").isEmpty() ? "" : ' ' + r.header("Range"))
+                        + (r.header("If-Range").isEmpty() ? "" : ' ' + r.header("If-Range"));
     }
     QCOMPARE(asExpected(sent, c.sent), c.sent);
-    if (saved) expected[target] = c.file;
+    if (saved)
+        expected[target] = c.file;
     QCOMPARE(files(), expected.keys()); // no temporary file
     for (const QString &path : expected.keys())
         QVERIFY2(read(path) == expected[path], qPrintable(path));
     QTest::mouseClick(button("btnInstall"), Qt::LeftButton); // a disabled button hands nothing over
     QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
     const QString file = home->filePath(folder + '/' + c.saved), path = home->filePath(folder);
-    const bool asFile = c.version.contains(QRegularExpression("[%#?]")) || path.contains(QRegularExpression("^[A-Za-z]:")); // a drive
+    const bool asFile = c.version.contains(QRegularExpression("[%#?]"))
+            || path.contains(QRegularExpression("^[A-Za-z]:")); // a drive
     const QUrl folderUrl = asFile ? QUrl::fromLocalFile(path) : QUrl(path, QUrl::TolerantMode);
-    QCOMPARE(desktop, (QList<QUrl>{QUrl::fromLocalFile(file), folderUrl}.mid(saved || had ? 0 : 1, (saved || had) + (saved || hadFolder))));
+    QCOMPARE(desktop,
+             (QList<QUrl> {QUrl::fromLocalFile(file), folderUrl}.mid(saved || had ? 0 : 1,
+                                                                     (saved || had) + (saved || hadFolder))));
     if (!saved)
         return;
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "networkReplyProgress", Q_ARG(qint64, 3ll << 30), Q_ARG(qint64, 5ll << 30)));
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "networkReplyProgress", Q_ARG(qint64, 3ll << 30),
+                                      Q_ARG(qint64, 5ll << 30)));
     QCOMPARE(label("lbl_Total")->text(), QStringLiteral(": 3072.0 MB/5120.0 MB"));
     QCOMPARE(double(bar()->value()) / bar()->maximum(), 0.6); // past what the bar's int holds
 }

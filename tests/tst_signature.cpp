@@ -6,8 +6,14 @@
 #include <QtWidgets>
 using Edit = std::function<void(QByteArray &catalogue, QByteArray &signature)>;
 Q_DECLARE_METATYPE(Edit)
-Edit swap(const QByteArray &from, const QByteArray &to) { return [=](QByteArray &, QByteArray &s) { s.replace(from, to); }; }
-int minisign(const QStringList &arguments) { return QProcess::execute(QStringLiteral("minisign"), arguments); }
+Edit swap(const QByteArray &from, const QByteArray &to)
+{
+    return [=](QByteArray &, QByteArray &s) { s.replace(from, to); };
+}
+int minisign(const QStringList &arguments)
+{
+    return QProcess::execute(QStringLiteral("minisign"), arguments);
+}
 class SignatureTest : public Fixture
 {
     Q_OBJECT
@@ -16,30 +22,40 @@ private slots:
     void initTestCase()
     {
 #ifdef Q_OS_WIN
-        QSKIP("minisign, which signs each row's catalogue, is the machine's Linux program: Wine starts it, never reports its end");
+        QSKIP("minisign, which signs each row's catalogue, is the machine's Linux program: Wine starts it, never "
+              "reports its end");
 #endif
         QVERIFY(!minisign({"-G", "-W", "-p", keys.filePath("o.pub"), "-s", keys.filePath("o.key")}));
     }
-    void init() { startTest(); }
-    void cleanup() { endTest(); }
+    void init()
+    {
+        startTest();
+    }
+    void cleanup()
+    {
+        endTest();
+    }
     void listing_data()
     {
         QTest::addColumn<QStringList>("sign"); // minisign's options ("-l": the bytes, not their hash)
-        QTest::addColumn<Edit>("edit");        // an emptied signature is a 404
+        QTest::addColumn<Edit>("edit"); // an emptied signature is a 404
         QTest::addColumn<int>("listed");
-        const QStringList demo{"-s", TOVIK_TEST_KEYS "/demo-only-minisign.key"}, legacy = demo + QStringList{"-l"};
+        const QStringList demo {"-s", TOVIK_TEST_KEYS "/demo-only-minisign.key"}, legacy = demo + QStringList {"-l"};
         const Edit none = [](QByteArray &, QByteArray &) {}, drop = [](QByteArray &, QByteArray &s) { s.clear(); };
         QTest::newRow("prehashed") << demo << none << 1;
         QTest::newRow("legacy") << legacy << none << 1;
         QTest::newRow("CR LF") << demo << swap("\n", "\r\n") << 1;
-        QTest::newRow("catalogue byte") << legacy << Edit([](QByteArray &c, QByteArray &) { c.replace("notes", "notez"); }) << 0;
-        QTest::newRow("key id byte") << demo << swap("9pdiHNvX", "9pdiHNvY") << 0; // digits 4-11: the demo key id, as in its .pub
+        QTest::newRow("catalogue byte") << legacy
+                                        << Edit([](QByteArray &c, QByteArray &) { c.replace("notes", "notez"); }) << 0;
+        QTest::newRow("key id byte") << demo << swap("9pdiHNvX", "9pdiHNvY")
+                                     << 0; // digits 4-11: the demo key id, as in its .pub
         QTest::newRow("first line malformed") << demo << swap("untrusted comment:", "untrusted-comment:") << 0;
         QTest::newRow("trusted comment byte") << demo << swap("comment: T", "comment: U") << 0;
         QTest::newRow("byte over 0x7F for /") << demo << swap("/", "\xff") << 0;
-        QTest::newRow("another key") << QStringList{"-s", keys.filePath("o.key")} << none << 0;
+        QTest::newRow("another key") << QStringList {"-s", keys.filePath("o.key")} << none << 0;
         QTest::newRow("404") << demo << drop << 0;
-        QTest::newRow("over 4 KiB") << demo << swap("untrusted comment: ", "untrusted comment: " + QByteArray(4096, 'u')) << 0;
+        QTest::newRow("over 4 KiB") << demo
+                                    << swap("untrusted comment: ", "untrusted comment: " + QByteArray(4096, 'u')) << 0;
     }
     void listing()
     {
@@ -48,7 +64,7 @@ private slots:
         QFETCH(int, listed);
         QByteArray catalogue = catalogueWith(QStringLiteral("1.0"), QStringLiteral("http://files.example/setup.exe"));
         QVERIFY(write(QStringLiteral("c"), catalogue));
-        QVERIFY(!minisign(sign + QStringList{"-S", "-m", home->filePath(QStringLiteral("c")), "-t", "T"}));
+        QVERIFY(!minisign(sign + QStringList {"-S", "-m", home->filePath(QStringLiteral("c")), "-t", "T"}));
         QByteArray signature = read(QStringLiteral("c.minisig"));
         edit(catalogue, signature);
         server.on(QByteArray(CataloguePath) + ".minisig", reply(signature.isEmpty() ? 404 : 200, signature));

@@ -54,8 +54,7 @@ QString memberString(const QJsonObject &object, const char *name)
 QStringList namesInCodeUnitOrder(const QJsonObject &object)
 {
     QStringList names = object.keys();
-    std::sort(names.begin(), names.end(),
-              [](const QString &left, const QString &right) { return left < right; });
+    std::sort(names.begin(), names.end(), [](const QString &left, const QString &right) { return left < right; });
     return names;
 }
 
@@ -116,7 +115,7 @@ void Tovik_all_in_one::fetchSignature(QNetworkReply *catalogue, const QByteArray
 {
     // ReadString reads the catalogue alone; the signature has its own handler.
     QNetworkAccessManager *manager = catalogue->manager();
-    disconnect(manager, SIGNAL(finished(QNetworkReply*)), this, SLOT(ReadString(QNetworkReply*)));
+    disconnect(manager, SIGNAL(finished(QNetworkReply *)), this, SLOT(ReadString(QNetworkReply *)));
     QUrl url = catalogue->request().url();
     url.setPath(url.path() + QLatin1String(SignatureSuffix));
     // The signature waits no longer than the catalogue itself.

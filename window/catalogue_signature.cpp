@@ -16,7 +16,7 @@ constexpr int SignatureBytes = AlgorithmBytes + KeyIdBytes + crypto_sign_BYTES;
 constexpr int PrehashBytes = crypto_generichash_BYTES_MAX; // BLAKE2b-512
 constexpr char KeyAlgorithm[] = "Ed";
 constexpr char PrehashedAlgorithm[] = "ED"; // Ed25519 over BLAKE2b-512 of the file
-constexpr char LegacyAlgorithm[] = "Ed";    // Ed25519 over the file itself
+constexpr char LegacyAlgorithm[] = "Ed"; // Ed25519 over the file itself
 constexpr char UntrustedPrefix[] = "untrusted comment: ";
 constexpr char TrustedPrefix[] = "trusted comment: ";
 constexpr int SignatureFileLines = 4;
@@ -35,8 +35,7 @@ struct SignatureFile
 // libsodium 1.0.18 decodes every byte from 0x80 up as "/": only the alphabet itself is read.
 bool isBase64Text(const QByteArray &text)
 {
-    return std::all_of(text.cbegin(), text.cend(),
-                       [](char c) { return c != '\0' && std::strchr(Base64Alphabet, c); });
+    return std::all_of(text.cbegin(), text.cend(), [](char c) { return c != '\0' && std::strchr(Base64Alphabet, c); });
 }
 
 // Strict base64 of exactly `size` bytes; anything else gives an empty array.
@@ -46,9 +45,9 @@ QByteArray decodeExactly(const QByteArray &text, int size)
         return QByteArray();
     QByteArray bytes(size, '\0');
     size_t decoded = 0;
-    const int failed = sodium_base642bin(reinterpret_cast<unsigned char *>(bytes.data()), bytes.size(),
-                                         text.constData(), size_t(text.size()), nullptr, &decoded,
-                                         nullptr, sodium_base64_VARIANT_ORIGINAL);
+    const int failed
+            = sodium_base642bin(reinterpret_cast<unsigned char *>(bytes.data()), bytes.size(), text.constData(),
+                                size_t(text.size()), nullptr, &decoded, nullptr, sodium_base64_VARIANT_ORIGINAL);
     return failed == 0 && decoded == size_t(size) ? bytes : QByteArray();
 }
 
@@ -84,8 +83,8 @@ QByteArray prehashed(const QByteArray &content)
 {
     QByteArray digest(PrehashBytes, '\0');
     crypto_generichash(reinterpret_cast<unsigned char *>(digest.data()), size_t(digest.size()),
-                       reinterpret_cast<const unsigned char *>(content.constData()),
-                       size_t(content.size()), nullptr, 0);
+                       reinterpret_cast<const unsigned char *>(content.constData()), size_t(content.size()), nullptr,
+                       0);
     return digest;
 }
 
@@ -95,7 +94,7 @@ bool ed25519Verifies(const QByteArray &signature, const QByteArray &message, con
                                        reinterpret_cast<const unsigned char *>(message.constData()),
                                        size_t(message.size()),
                                        reinterpret_cast<const unsigned char *>(publicKey.constData()))
-        == 0;
+            == 0;
 }
 
 } // namespace
@@ -116,5 +115,5 @@ bool CatalogueSignature::verifies(const QByteArray &content, const QByteArray &s
         return false;
     const QByteArray message = parsed.algorithm == PrehashedAlgorithm ? prehashed(content) : content;
     return ed25519Verifies(parsed.signature, message, publicKey)
-        && ed25519Verifies(parsed.globalSignature, parsed.signature + parsed.trustedComment, publicKey);
+            && ed25519Verifies(parsed.globalSignature, parsed.signature + parsed.trustedComment, publicKey);
 }

@@ -16,6 +16,6 @@ public:
     bool verifies(const QByteArray &content, const QByteArray &signatureFile) const;
 
 private:
-    QByteArray keyId;     // empty when the key line was not a valid key
+    QByteArray keyId; // empty when the key line was not a valid key
     QByteArray publicKey;
 };

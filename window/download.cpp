@@ -45,7 +45,7 @@ bool isFetchable(const QUrl &url)
 {
     const QString scheme = url.scheme().toLower();
     return url.isValid() && !url.host().isEmpty()
-           && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+            && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 // The bar holds 32-bit values: larger counts are scaled down together.
@@ -91,8 +91,8 @@ QNetworkReply *Tovik_all_in_one::Download(QUrl url)
     // A link that moved to a mirror saves the real file, never over a less safe scheme.
     networkManager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     transfer = new Transfer(networkManager, url, downloadFolder + QLatin1Char('/') + fileName, sha256, this);
-    connect(transfer, SIGNAL(progress(qint64,qint64)), this, SLOT(networkReplyProgress(qint64,qint64)));
-    connect(transfer, SIGNAL(ended(QNetworkReply*)), this, SLOT(receiveData(QNetworkReply*)));
+    connect(transfer, SIGNAL(progress(qint64, qint64)), this, SLOT(networkReplyProgress(qint64, qint64)));
+    connect(transfer, SIGNAL(ended(QNetworkReply *)), this, SLOT(receiveData(QNetworkReply *)));
     connect(transfer, &Transfer::connectionLost, this, &Tovik_all_in_one::showConnectionLost);
 
     showTransferring();
@@ -164,15 +164,13 @@ void Tovik_all_in_one::networkReplyProgress(qint64 bytesRead, qint64 totalBytes)
 void Tovik_all_in_one::showTransferAmounts(qint64 bytesRead, qint64 totalBytes)
 {
     const QString total = totalBytes < 0 ? text(Texts::UnknownTotal) : amountText(totalBytes);
-    ui->lbl_Total->setText(text(Texts::ValuePrefix) + amountText(bytesRead)
-                           + text(Texts::AmountSeparator) + total);
+    ui->lbl_Total->setText(text(Texts::ValuePrefix) + amountText(bytesRead) + text(Texts::AmountSeparator) + total);
 }
 
 void Tovik_all_in_one::updateCaption()
 {
     const float megabytes = float(bytesSinceTick) / 1024 / 1024;
-    ui->lbl_Speed->setText(text(Texts::ValuePrefix) + QString::number(megabytes, 'f', 2)
-                           + text(Texts::SpeedUnit));
+    ui->lbl_Speed->setText(text(Texts::ValuePrefix) + QString::number(megabytes, 'f', 2) + text(Texts::SpeedUnit));
     bytesSinceTick = 0;
 }
 
@@ -266,8 +264,7 @@ bool Tovik_all_in_one::finishSavedFile(const std::function<bool()> &commit)
         return false;
     }
     ui->statusBar->showMessage(fileName + text(Texts::SavedStatus));
-    QMessageBox::information(this, text(Texts::NoticeTitle), fileName + text(Texts::SavedMessage),
-                             QMessageBox::Ok);
+    QMessageBox::information(this, text(Texts::NoticeTitle), fileName + text(Texts::SavedMessage), QMessageBox::Ok);
     refreshFileButtons();
     return true;
 }
@@ -312,9 +309,8 @@ void Tovik_all_in_one::on_btnOpen_clicked()
     // folder is handed over as a local file instead. So is every folder on
     // Windows, where the drive ("C:") would read as an address's scheme.
     static const QRegularExpression addressSyntax(QStringLiteral("[%#?]|^[A-Za-z]:"));
-    QDesktopServices::openUrl(downloadFolder.contains(addressSyntax)
-                                  ? QUrl::fromLocalFile(downloadFolder)
-                                  : QUrl(downloadFolder, QUrl::TolerantMode));
+    QDesktopServices::openUrl(downloadFolder.contains(addressSyntax) ? QUrl::fromLocalFile(downloadFolder)
+                                                                     : QUrl(downloadFolder, QUrl::TolerantMode));
 }
 
 void Tovik_all_in_one::on_btnClose_clicked()

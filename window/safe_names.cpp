@@ -7,26 +7,25 @@ namespace SafeNames {
 
 namespace {
 
-const QChar PathSeparator = QLatin1Char('/');
+    const QChar PathSeparator = QLatin1Char('/');
 
-bool isWindowsDeviceName(const QString &segment)
-{
-    // CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices on Windows, with or
-    // without an extension and in any case.
-    static const QRegularExpression deviceName(
-        QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\\..*)?$"),
-        QRegularExpression::CaseInsensitiveOption);
-    return deviceName.match(segment).hasMatch();
-}
-
-bool hasForbiddenCharacter(const QString &segment)
-{
-    for (const QChar c : segment) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char(':') || c.category() == QChar::Other_Control)
-            return true;
+    bool isWindowsDeviceName(const QString &segment)
+    {
+        // CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices on Windows, with or
+        // without an extension and in any case.
+        static const QRegularExpression deviceName(QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\\..*)?$"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+        return deviceName.match(segment).hasMatch();
     }
-    return false;
-}
+
+    bool hasForbiddenCharacter(const QString &segment)
+    {
+        for (const QChar c : segment) {
+            if (c == QLatin1Char('\\') || c == QLatin1Char(':') || c.category() == QChar::Other_Control)
+                return true;
+        }
+        return false;
+    }
 
 } // namespace
 

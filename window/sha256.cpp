@@ -26,7 +26,7 @@ struct Sha256::State
     void add(const QByteArray &piece) { hash.addData(piece); }
     QByteArray result() { return hash.result(); }
 
-    QCryptographicHash hash{QCryptographicHash::Sha256};
+    QCryptographicHash hash {QCryptographicHash::Sha256};
 };
 #endif
 

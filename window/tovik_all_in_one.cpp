@@ -31,7 +31,7 @@ Tovik_all_in_one::Tovik_all_in_one(QWidget *parent)
 
     const QUrl catalogue(QString::fromLatin1(CatalogueUrl), QUrl::TolerantMode);
     limitCatalogueSize(networkManager->get(Timings::withStallTimeout(QNetworkRequest(catalogue))));
-    connect(networkManager, SIGNAL(finished(QNetworkReply*)), this, SLOT(ReadString(QNetworkReply*)));
+    connect(networkManager, SIGNAL(finished(QNetworkReply *)), this, SLOT(ReadString(QNetworkReply *)));
 }
 
 Tovik_all_in_one::~Tovik_all_in_one()

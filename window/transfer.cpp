@@ -88,7 +88,7 @@ void Transfer::checkAnswer()
         const auto match = range.match(QString::fromLatin1(reply->rawHeader("Content-Range").trimmed()));
         const QByteArray sameValidator = reply->rawHeader(validator.startsWith('"') ? "ETag" : "Last-Modified");
         const bool rest = match.hasMatch() && match.captured(1).toLongLong() == file->bytesWritten()
-                          && match.captured(2).toLongLong() == total - 1 && match.captured(3).toLongLong() == total;
+                && match.captured(2).toLongLong() == total - 1 && match.captured(3).toLongLong() == total;
         if (rest && isIdentity(reply->rawHeader("Content-Encoding"))
             && (validator.isEmpty() || sameValidator.isEmpty() || sameValidator == validator)) {
             answer = Answer::Taken;
@@ -117,7 +117,7 @@ void Transfer::takeWholeBody()
     const QByteArray etag = reply->rawHeader("ETag").trimmed();
     validator = etag.startsWith('"') ? etag : reply->rawHeader("Last-Modified").trimmed();
     resumable = total >= 0 && isIdentity(reply->rawHeader("Content-Encoding"))
-                && (reply->rawHeader("Accept-Ranges").toLower().contains("bytes") || !validator.isEmpty());
+            && (reply->rawHeader("Accept-Ranges").toLower().contains("bytes") || !validator.isEmpty());
     url = reply->url();
     if (!fitsOnDisk()) {
         refuse(Outcome::SaveFailed);

@@ -84,10 +84,10 @@ private:
     bool askedAgain = false; // the current request is a resume or a restart
     bool cancelled = false;
     qint64 total = -1;
-    QByteArray validator;  // the first answer's strong ETag or Last-Modified
+    QByteArray validator; // the first answer's strong ETag or Last-Modified
     bool resumable = false;
     bool appendedUnproven = false; // a resume appended without a validator: only the digest vouches for it
     bool restartedForDigest = false;
-    qint64 furthest = 0;   // the most bytes the file had held when the current reply was asked
-    int idleRetries = 0;   // retries in a row that brought no byte
+    qint64 furthest = 0; // the most bytes the file had held when the current reply was asked
+    int idleRetries = 0; // retries in a row that brought no byte
 };

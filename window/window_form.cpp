@@ -35,8 +35,7 @@ QIcon iconFrom(const char *path)
     return icon;
 }
 
-template <typename Widget>
-Widget *createChild(QWidget *parent, const char *objectName)
+template<typename Widget> Widget *createChild(QWidget *parent, const char *objectName)
 {
     auto *widget = new Widget(parent);
     widget->setObjectName(QString::fromLatin1(objectName));
@@ -163,4 +162,3 @@ void WindowForm::setupUi(QMainWindow *window)
 
     QMetaObject::connectSlotsByName(window);
 }
-

@@ -3,10 +3,10 @@
 #include <QtTest>
 QByteArray catalogueWith(const QString &version, const QString &link, const QJsonObject &extra)
 {
-    QJsonObject entry{{"active", true}, {"downloadlink", link}, {"changelist", "notes"}};
+    QJsonObject entry {{"active", true}, {"downloadlink", link}, {"changelist", "notes"}};
     for (auto it = extra.begin(); it != extra.end(); ++it)
         entry.insert(it.key(), it.value());
-    return QJsonDocument(QJsonObject{{"P", QJsonObject{{"data", QJsonObject{{version, entry}}}}}}).toJson();
+    return QJsonDocument(QJsonObject {{"P", QJsonObject {{"data", QJsonObject {{version, entry}}}}}}).toJson();
 }
 void setHome(const QString &path)
 {
@@ -51,10 +51,17 @@ void Fixture::open(const QByteArray &catalogue)
 QStringList Face::lines() const
 {
     const auto on = [](bool enabled) { return QLatin1String(enabled ? " on" : " off"); };
-    return {(busy ? QStringLiteral("btnDownload '  Dừng' 1452778310_Cancel on") : QStringLiteral("btnDownload '  Tải về' 1498635164_download on")),
-            "btnInstall '  Cài đặt' 1464966328_adept_installer" + on(install), "btnOpen 'Thư mục' 1464039768_Folder" + on(folder),
-            "btnClose '  Đóng' 1452863351_cross-button on", "cbName" + on(!busy), "cbVer" + on(!busy),
-            "lbl_Total " + total, "lbl_Speed " + speed, "status " + status, "progressBar " + bar};
+    return {(busy ? QStringLiteral("btnDownload '  Dừng' 1452778310_Cancel on")
+                  : QStringLiteral("btnDownload '  Tải về' 1498635164_download on")),
+            "btnInstall '  Cài đặt' 1464966328_adept_installer" + on(install),
+            "btnOpen 'Thư mục' 1464039768_Folder" + on(folder),
+            "btnClose '  Đóng' 1452863351_cross-button on",
+            "cbName" + on(!busy),
+            "cbVer" + on(!busy),
+            "lbl_Total " + total,
+            "lbl_Speed " + speed,
+            "status " + status,
+            "progressBar " + bar};
 }
 QStringList Fixture::face() const
 {
@@ -65,12 +72,17 @@ QStringList Fixture::face() const
     for (const char *name : {"btnDownload", "btnInstall", "btnOpen", "btnClose"}) {
         const QImage shown = button(name)->icon().pixmap(16).toImage();
         const QString image = images.key(shown, QStringLiteral("no image"));
-        lines << QStringLiteral("%1 '%2' %3 %4").arg(name, button(name)->text(), image, button(name)->isEnabled() ? "on" : "off");
+        lines << QStringLiteral("%1 '%2' %3 %4")
+                         .arg(name, button(name)->text(), image, button(name)->isEnabled() ? "on" : "off");
     }
     for (const char *name : {"cbName", "cbVer"})
         lines << name + QLatin1String(window->findChild<QComboBox *>(name)->isEnabled() ? " on" : " off");
-    lines << "lbl_Total " + label("lbl_Total")->text() << "lbl_Speed " + label("lbl_Speed")->text() << "status " + status();
-    return lines << "progressBar " + (bar()->isVisible() ? QStringLiteral("%1-%2 %3").arg(bar()->minimum()).arg(bar()->maximum()).arg(bar()->value()) : "hidden");
+    lines << "lbl_Total " + label("lbl_Total")->text() << "lbl_Speed " + label("lbl_Speed")->text()
+          << "status " + status();
+    return lines << "progressBar "
+            + (bar()->isVisible()
+                       ? QStringLiteral("%1-%2 %3").arg(bar()->minimum()).arg(bar()->maximum()).arg(bar()->value())
+                       : "hidden");
 }
 void Fixture::verifyFace(const Face &expected) const
 {
@@ -82,7 +94,8 @@ void Fixture::verifyFace(const Face &expected) const
 QStringList Fixture::asExpected(QStringList actual, const QStringList &wanted)
 {
     for (int i = 0; i < qMin(actual.size(), wanted.size()); ++i) { // so the first line that differs shows
-        const QString pattern = QRegularExpression::escape(wanted[i]).replace(QLatin1String("\\%n"), QLatin1String("[0-9.]+"));
+        const QString pattern
+                = QRegularExpression::escape(wanted[i]).replace(QLatin1String("\\%n"), QLatin1String("[0-9.]+"));
         actual[i] = QRegularExpression('^' + pattern + '$').match(actual[i]).hasMatch() ? wanted[i] : actual[i];
     }
     return actual;

@@ -5,7 +5,11 @@
 #include <QtWidgets>
 #include <memory>
 constexpr char CataloguePath[] = "/mordex/files/public/client/installer/Tovik_AIO_config.txt";
-struct Box { QMessageBox::Icon icon; QString title, text; };
+struct Box
+{
+    QMessageBox::Icon icon;
+    QString title, text;
+};
 // What a user sees of the window. In an expected text "%n" stands for any figure.
 struct Face
 {
@@ -28,12 +32,16 @@ class Fixture : public QObject
     Q_OBJECT
 public:
     Fixture();
+
 protected:
     void startTest();
     void endTest();
     void open(const QByteArray &catalogue); // builds the window with it, and waits until it has been read
     void clickDownload() const { QTest::mouseClick(button("btnDownload"), Qt::LeftButton); }
-    bool waitForBoxes(int n, int ms = 30000) const { return QTest::qWaitFor([&] { return boxes.size() >= n; }, ms); }
+    bool waitForBoxes(int n, int ms = 30000) const
+    {
+        return QTest::qWaitFor([&] { return boxes.size() >= n; }, ms);
+    }
     QStringList face() const; // as Face::lines, read from the window
     void verifyFace(const Face &expected) const;
     // `actual`, with each line that matches its line of `wanted` ("%n": any figure) written as wanted.

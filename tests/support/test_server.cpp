@@ -49,12 +49,14 @@ void TestServer::read(QTcpSocket *socket)
     socket->setProperty("answered", true);
     const QList<QByteArray> lines = head.left(head.indexOf("\r\n\r\n")).split('\n');
     const QByteArray target = lines.value(0).split(' ').value(1); // "http://host/path" when we are the proxy
-    Request request{lines.value(0).split(' ').value(0), target.mid(target.startsWith('/') ? 0 : target.indexOf('/', 8)), {}};
+    Request request {
+            lines.value(0).split(' ').value(0), target.mid(target.startsWith('/') ? 0 : target.indexOf('/', 8)), {}};
     request.arrived = clock.elapsed();
     for (char stop : {'?', '#'})
         request.path.truncate(request.path.contains(stop) ? request.path.indexOf(stop) : request.path.size());
     for (const QByteArray &line : lines.mid(1))
-        request.headers.insert(line.left(line.indexOf(':')).trimmed().toLower(), line.mid(line.indexOf(':') + 1).trimmed());
+        request.headers.insert(line.left(line.indexOf(':')).trimmed().toLower(),
+                               line.mid(line.indexOf(':') + 1).trimmed());
     requests.append(request);
     const auto route = routes.constFind(request.path);
     send(socket, route == routes.constEnd() ? reply(404, {}) : (*route)(request));

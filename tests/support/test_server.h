@@ -17,9 +17,9 @@ struct Request
 struct Reply
 {
     QByteArray bytes;
-    qint64 cutAt = -1;   // >= 0: send only this many bytes
-    bool stall = false;  // then keep the connection open and silent, else close it
-    int paceBytes = 0;   // > 0: at most this many bytes every paceMs
+    qint64 cutAt = -1; // >= 0: send only this many bytes
+    bool stall = false; // then keep the connection open and silent, else close it
+    int paceBytes = 0; // > 0: at most this many bytes every paceMs
     int paceMs = 10;
     Reply operator()(const Request &) const { return *this; } // the same answer to every request
 };
@@ -41,6 +41,7 @@ public:
     void reset();
     qint64 now() const { return clock.elapsed(); } // ms
     QList<Request> requests;
+
 private:
     void read(class QTcpSocket *socket);
     void send(QTcpSocket *socket, const Reply &answer);
