@@ -3,10 +3,17 @@
 ; /S installs and uninstalls silently. The uninstaller removes only what was
 ; installed, never the user's downloads (%USERPROFILE%\TovikAIO).
 ;
-;   makensis -DVERSION=1.0.0 -DDEPLOY=<deploy folder> -DOUTFILE=<setup.exe> installer.nsi
+;   makensis -DVERSION=1.0.0 -DDEPLOY=<deploy folder> -DOUTFILE=<setup.exe> [-DWIN64] installer.nsi
 ; DEPLOY-files.nsh and DEPLOY-remove.nsh come from scripts/windows-deploy.
+; WIN64 makes the installer of the 64-bit twin that the tests run where no
+; 32-bit program can: a 64-bit installer, into the 64-bit Program Files and
+; the 64-bit registry view.
 
+!ifdef WIN64
+Target amd64-unicode
+!else
 Unicode true
+!endif
 !include "MUI2.nsh"
 
 !define APPNAME "Tovik All In One"
@@ -15,7 +22,11 @@ Unicode true
 
 Name "${APPNAME}"
 OutFile "${OUTFILE}"
+!ifdef WIN64
+InstallDir "$PROGRAMFILES64\${APPNAME}"
+!else
 InstallDir "$PROGRAMFILES\${APPNAME}"
+!endif
 InstallDirRegKey HKLM "${UNINSTKEY}" "InstallLocation"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
@@ -35,6 +46,18 @@ VIAddVersionKey /LANG=${LANG_VIETNAMESE} "FileDescription" "${APPNAME} Setup"
 VIAddVersionKey /LANG=${LANG_VIETNAMESE} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_VIETNAMESE} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_VIETNAMESE} "LegalCopyright" ""
+
+Function .onInit
+!ifdef WIN64
+    SetRegView 64
+!endif
+FunctionEnd
+
+Function un.onInit
+!ifdef WIN64
+    SetRegView 64
+!endif
+FunctionEnd
 
 Section "Install"
     SetShellVarContext all

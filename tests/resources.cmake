@@ -8,10 +8,9 @@ if(NOT TOVIK_PYTHON)
 elseif(WIN32 AND CMAKE_CROSSCOMPILING)
     # The real program file of a cross build, read on the build machine.
     find_program(TOVIK_WRESTOOL wrestool)
-    find_program(TOVIK_OBJDUMP i686-w64-mingw32-objdump)
     add_test(NAME windows_program
         COMMAND ${TOVIK_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/resources_test.py exe
-            $<TARGET_FILE:Tovik_All_In_One> ${TOVIK_WRESTOOL} ${TOVIK_OBJDUMP})
+            $<TARGET_FILE:Tovik_All_In_One> ${TOVIK_WRESTOOL} ${CMAKE_OBJDUMP})
     set_tests_properties(windows_program PROPERTIES TIMEOUT 120 ENVIRONMENT "PYTHONOPTIMIZE=")
 elseif(UNIX AND NOT APPLE)
     find_program(TOVIK_WINDRES i686-w64-mingw32-windres)

@@ -53,14 +53,14 @@ def check_exe_resources(program, wrestool):
 
 
 def exe(tmp, program, wrestool, objdump):
-    """The real Windows program: a 32-bit GUI program, hashing with libcrypto,
+    """The real Windows program: a GUI program (the 32-bit product or its 64-bit twin), hashing with libcrypto,
     carrying the icon and version block."""
     check_exe_resources(program, wrestool)
     headers = run(objdump, '-p', '-f', program).decode()
-    assert 'file format pei-i386' in headers and re.search(r'^Subsystem\s+0+2\s', headers, re.M), headers[:2000]
-    assert 'DLL Name: libcrypto-3.dll' in headers, 'SHA-256 does not come from libcrypto'
+    assert re.search(r'file format pei-(i386|x86-64)$', headers, re.M) and re.search(r'^Subsystem\s+0+2\s', headers, re.M), headers[:2000]
+    assert re.search(r'DLL Name: libcrypto-3(-x64)?\.dll', headers), 'SHA-256 does not come from libcrypto'
     # MinGW's start-up code splits the command line and calls main itself, as with Qt's WinMain.
-    assert re.search(r' _WinMainCRTStartup$', run(objdump, '-t', program).decode(), re.M), 'no GUI start-up'
+    assert re.search(r' _?WinMainCRTStartup$', run(objdump, '-t', program).decode(), re.M), 'no GUI start-up'
 
 
 def install(prefix, cmake, build, validator, config=''):

@@ -4,7 +4,7 @@
 #   at_dpi.sh DPI COMMAND...
 set -u
 key='HKCU\Control Panel\Desktop'
-wine reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f > /dev/null
+"${WINELOADER:-wine}" reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f > /dev/null
 "${@:2}"; status=$?
-wine reg add "$key" /v LogPixels /t REG_DWORD /d 96 /f > /dev/null
+"${WINELOADER:-wine}" reg add "$key" /v LogPixels /t REG_DWORD /d 96 /f > /dev/null
 exit $status
