@@ -3,11 +3,14 @@
 ; /S installs and uninstalls silently. The uninstaller removes only what was
 ; installed, never the user's downloads (%USERPROFILE%\TovikAIO).
 ;
-;   makensis -DVERSION=1.0.0 -DDEPLOY=<deploy folder> -DOUTFILE=<setup.exe> [-DWIN64] installer.nsi
+;   makensis -DVERSION=1.0.0 -DDEPLOY=<deploy folder> -DOUTFILE=<setup.exe> [-DWIN64] [-DSIGN=<signer>] installer.nsi
 ; DEPLOY-files.nsh and DEPLOY-remove.nsh come from scripts/windows-deploy.
 ; WIN64 makes the installer of the 64-bit twin that the tests run where no
 ; 32-bit program can: a 64-bit installer, into the 64-bit Program Files and
 ; the 64-bit registry view.
+
+; SIGN names scripts/windows-sign: the uninstaller is signed before it is
+; packed, the installer once it is written.
 
 !ifdef WIN64
 Target amd64-unicode
@@ -15,6 +18,11 @@ Target amd64-unicode
 Unicode true
 !endif
 !include "MUI2.nsh"
+
+!ifdef SIGN
+!uninstfinalize '"${SIGN}" "%1"' = 0
+!finalize '"${SIGN}" "%1"' = 0
+!endif
 
 !define APPNAME "Tovik All In One"
 !define EXE "Tovik_All_In_One.exe"

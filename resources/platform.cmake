@@ -19,7 +19,11 @@ if(WIN32)
     set_source_files_properties(${tovik_platform_dir}/Tovik_All_In_One.rc
         PROPERTIES
             INCLUDE_DIRECTORIES ${tovik_platform_dir}
-            OBJECT_DEPENDS ${tovik_platform_dir}/Tovik_All_In_One.ico)
+            OBJECT_DEPENDS "${tovik_platform_dir}/Tovik_All_In_One.ico;${tovik_platform_dir}/Tovik_All_In_One.manifest")
+    # Windows Vista's subsystem version and no link time, so that two builds
+    # of the same sources give the same file.
+    target_link_options(Tovik_All_In_One PRIVATE
+        -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0 -Wl,--no-insert-timestamp)
     if(TARGET Qt5::WinMain)
         target_link_libraries(Tovik_All_In_One PRIVATE Qt5::WinMain)
     endif()

@@ -59,6 +59,15 @@ def exe(tmp, program, wrestool, objdump):
     headers = run(objdump, '-p', '-f', program).decode()
     assert re.search(r'file format pei-(i386|x86-64)$', headers, re.M) and re.search(r'^Subsystem\s+0+2\s', headers, re.M), headers[:2000]
     assert re.search(r'DLL Name: libcrypto-3(-x64)?\.dll', headers), 'SHA-256 does not come from libcrypto'
+    assert re.search(r'^MajorSubsystemVersion\s+6$', headers, re.M) and re.search(r'^MinorSubsystemVersion\s+0$',
+                                                                                  headers, re.M), 'subsystem version'
+    assert re.search(r'^Time/Date\s+Thu Jan  1 00:00:00 1970$', headers, re.M), 'a link time stamp'
+    manifest = run(wrestool, '-x', '--raw', '--type=24', '--name=1', program).decode()
+    for part in ['level="asInvoker"', '<longPathAware', 'Microsoft.Windows.Common-Controls" version="6.0.0.0"',
+                 '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}', '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}',
+                 '{1f676c76-80e1-4239-95bb-83d0f6d0da78}', '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}']:
+        assert part in manifest, 'manifest: no %s' % part
+    assert 'dpiAware' not in manifest, 'the manifest sets the DPI awareness Qt sets itself'
     # MinGW's start-up code splits the command line and calls main itself, as with Qt's WinMain.
     assert re.search(r' _?WinMainCRTStartup$', run(objdump, '-t', program).decode(), re.M), 'no GUI start-up'
 
