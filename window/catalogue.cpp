@@ -134,6 +134,11 @@ void Tovik_all_in_one::listIfSigned(const QByteArray &catalogue, QNetworkReply *
         listCatalogue(catalogue);
 }
 
+bool Tovik_all_in_one::filesMustBeVouchedFor()
+{
+    return CatalogueIsSigned;
+}
+
 void Tovik_all_in_one::limitCatalogueSize(QNetworkReply *reply)
 {
     stopWhenLargerThan(reply, MaxCatalogueBytes);
