@@ -129,7 +129,7 @@ private slots:
         QTest::addColumn<QStringList>("shown"); // each change list shown, then after switching to the second product
         const auto json = [](const char *body) { return reply(200, body); };
         const QStringList none;
-        const QByteArray large = QByteArray(8 << 20, ' ') + R"({"P":{}})"; // just past the 8 MiB a catalogue may take
+        const QByteArray exact = QByteArray((8 << 20) - 8, ' ') + R"({"P":{}})", large = ' ' + exact; // 8 MiB at most
         QTest::newRow("names reversed") << json(R"({"b":{},"A":{},"a":{}})") << QStringList {"A", "a", "b"} << none
                                         << none;
         QTest::newRow("names differing in case")
@@ -151,6 +151,9 @@ private slots:
         // Announced, the length alone stops it: the rest never comes. Unannounced, it is refused even when it came
         // whole.
         QTest::newRow("never answers") << Reply {{}, -1, true} << none << none << none; // given up after the time-out
+        QTest::newRow("8 MiB announced") << reply(200, exact) << QStringList {"P"} << none << none;
+        QTest::newRow("8 MiB without a length")
+                << Reply {chunked(exact).bytes, -1, false, 16 << 20} << QStringList {"P"} << none << none;
         QTest::newRow("over 8 MiB announced")
                 << Reply {reply(200, large).bytes.left(100), -1, true} << none << none << none;
         QTest::newRow("over 8 MiB without a length")
