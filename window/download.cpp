@@ -141,14 +141,14 @@ bool Tovik_all_in_one::refuseUnsafeStart(const QUrl &url, QByteArray *sha256)
 
 void Tovik_all_in_one::showConnectionLost(bool waiting)
 {
+    // A retry or a start over after the last byte's report had turned the face idle.
+    if (!isDownloading)
+        showTransferring();
     if (waiting) {
         bytesSinceTick = 0;
         updateCaption();
         ui->statusBar->showMessage(fileName + text(Texts::ConnectionLost));
     } else {
-        // A download that starts over after its last byte had turned the face idle.
-        if (!isDownloading)
-            showTransferring();
         ui->statusBar->showMessage(fileName + text(Texts::Downloading));
     }
 }
