@@ -11,6 +11,7 @@ APP = 'vn.tovik.AllInOne'
 SIZES = [16, 24, 32, 48, 64, 96, 128, 192, 256]
 BUNDLE = {'1452778310_Cancel.png': (128, 128), '1498635164_download.png': (64, 64), '1464039768_Folder.png': (32, 32),
           '1464966328_adept_installer.png': (128, 128), 'TovikAIO.png': (82, 69), '1452863351_cross-button.png': (16, 16)}
+DOUBLED = {'1464039768_Folder.png', '1452863351_cross-button.png'}
 
 
 def run(*cmd, cwd=None):
@@ -25,8 +26,8 @@ def check_png(data, size, what):
 
 
 def windows(tmp, windres, gcc, wrestool, resources):
-    for name, (width, height) in BUNDLE.items():
-        for scale, file in ((1, name), (2, name.replace('.png', '@2x.png'))):   # @2x: for scaled displays
+    for name, (width, height) in BUNDLE.items():   # @2x: only those that scaled displays draw larger than they are
+        for scale, file in ((1, name), (2, name.replace('.png', '@2x.png')))[:2 if name in DOUBLED else 1]:
             check_png(Path(resources, 'icons', file).read_bytes(), (scale * width, scale * height), file)
     Path(tmp, 'tiny.c').write_text('int main(void) { return 0; }\n')
     run(windres, '-O', 'coff', str(Path(resources, 'Tovik_All_In_One.rc')), '-o', 'res.o', cwd=tmp)
