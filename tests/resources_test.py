@@ -60,8 +60,10 @@ def exe(tmp, program, wrestool, objdump):
     headers = run(objdump, '-p', '-f', program).decode()
     assert 'file format pei-i386' in headers and re.search(r'^Subsystem\s+0+2\s', headers, re.M), headers[:2000]
     assert 'DLL Name: libcrypto-3.dll' in headers, 'SHA-256 does not come from libcrypto'
-    # MinGW's start-up code splits the command line and calls main itself, as with Qt's WinMain.
-    assert re.search(r' _WinMainCRTStartup$', run(objdump, '-t', program).decode(), re.M), 'no GUI start-up'
+    # The GUI start-up, reaching the program's own WinMain, which splits the command line the Windows way.
+    symbols = run(objdump, '-t', program).decode()
+    assert re.search(r' _?WinMainCRTStartup$', symbols, re.M), 'no GUI start-up'
+    assert re.search(r' _?WinMain(@16)?$', symbols, re.M), 'no WinMain'
 
 
 def install(prefix, cmake, build, validator, config=''):
