@@ -9,8 +9,8 @@
 set(tovik_platform_dir ${CMAKE_CURRENT_LIST_DIR})
 
 if(WIN32)
-    # No console window; Qt's qtmain library supplies WinMain, which splits
-    # the command line and calls main().
+    # No console window. app/main.cpp has the WinMain, which splits the command
+    # line the Windows way: MinGW never calls the one of Qt's qtmain library.
     set_target_properties(Tovik_All_In_One PROPERTIES WIN32_EXECUTABLE ON)
     target_sources(Tovik_All_In_One PRIVATE
         ${tovik_platform_dir}/Tovik_All_In_One.rc)
@@ -24,9 +24,6 @@ if(WIN32)
     # of the same sources give the same file.
     target_link_options(Tovik_All_In_One PRIVATE
         -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0 -Wl,--no-insert-timestamp)
-    if(TARGET Qt5::WinMain)
-        target_link_libraries(Tovik_All_In_One PRIVATE Qt5::WinMain)
-    endif()
 elseif(UNIX AND NOT APPLE)
     include(GNUInstallDirs)
 

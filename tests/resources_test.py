@@ -11,6 +11,7 @@ APP = 'vn.tovik.AllInOne'
 SIZES = [16, 24, 32, 48, 64, 96, 128, 192, 256]
 BUNDLE = {'1452778310_Cancel.png': (128, 128), '1498635164_download.png': (64, 64), '1464039768_Folder.png': (32, 32),
           '1464966328_adept_installer.png': (128, 128), 'TovikAIO.png': (82, 69), '1452863351_cross-button.png': (16, 16)}
+DOUBLED = {'1464039768_Folder.png', '1452863351_cross-button.png'}
 
 
 def run(*cmd, cwd=None):
@@ -25,8 +26,8 @@ def check_png(data, size, what):
 
 
 def windows(tmp, windres, gcc, wrestool, resources):
-    for name, (width, height) in BUNDLE.items():
-        for scale, file in ((1, name), (2, name.replace('.png', '@2x.png'))):   # @2x: for scaled displays
+    for name, (width, height) in BUNDLE.items():   # @2x: only those that scaled displays draw larger than they are
+        for scale, file in ((1, name), (2, name.replace('.png', '@2x.png')))[:2 if name in DOUBLED else 1]:
             check_png(Path(resources, 'icons', file).read_bytes(), (scale * width, scale * height), file)
     Path(tmp, 'tiny.c').write_text('int main(void) { return 0; }\n')
     run(windres, '-O', 'coff', str(Path(resources, 'Tovik_All_In_One.rc')), '-o', 'res.o', cwd=tmp)
@@ -57,7 +58,9 @@ def exe(tmp, program, wrestool, objdump):
     carrying the icon and version block."""
     check_exe_resources(program, wrestool)
     headers = run(objdump, '-p', '-f', program).decode()
-    assert re.search(r'file format pei-(i386|x86-64)$', headers, re.M) and re.search(r'^Subsystem\s+0+2\s', headers, re.M), headers[:2000]
+    assert re.search(r'file format pei-(i386|x86-64)$', headers, re.M), headers[:2000]
+    assert re.search(r'^Subsystem\s+0+2\s', headers, re.M), 'not a GUI program'
+
     assert re.search(r'DLL Name: libcrypto-3(-x64)?\.dll', headers), 'SHA-256 does not come from libcrypto'
     assert re.search(r'^MajorSubsystemVersion\s+6$', headers, re.M) and re.search(r'^MinorSubsystemVersion\s+0$',
                                                                                   headers, re.M), 'subsystem version'
@@ -68,8 +71,10 @@ def exe(tmp, program, wrestool, objdump):
                  '{1f676c76-80e1-4239-95bb-83d0f6d0da78}', '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}']:
         assert part in manifest, 'manifest: no %s' % part
     assert 'dpiAware' not in manifest, 'the manifest sets the DPI awareness Qt sets itself'
-    # MinGW's start-up code splits the command line and calls main itself, as with Qt's WinMain.
-    assert re.search(r' _?WinMainCRTStartup$', run(objdump, '-t', program).decode(), re.M), 'no GUI start-up'
+    # The GUI start-up, reaching the program's own WinMain, which splits the command line the Windows way.
+    symbols = run(objdump, '-t', program).decode()
+    assert re.search(r' _?WinMainCRTStartup$', symbols, re.M), 'no GUI start-up'
+    assert re.search(r' _?WinMain(@16)?$', symbols, re.M), 'no WinMain'
 
 
 def install(prefix, cmake, build, validator, config=''):

@@ -266,6 +266,11 @@ void DownloadTest::downloads_data()
             << Case(cut(reply(200, qCompress(Body).mid(4), ETag + Ranges + deflate), 1000, true)).fails(Interrupted);
     const QByteArray lengthless = chunked(Body.left(Drop), false).bytes.replace("chunked\r\n", "chunked\r\n" + ETag);
     QTest::newRow("no length") << Case(Reply {lengthless}).fails(Interrupted);
+    const QByteArray unended
+            = chunked(Body, false).bytes.replace("chunked\r\n", "chunked\r\nContent-Length: 716800\r\n" + ETag);
+    QTest::newRow("closed after the last announced byte") << Case(Reply {unended}); // complete: nothing to resume
+    QTest::newRow("closed after the last byte, sha256 wrong")
+            << Case(Reply {unended}).sha(sha256(Body + 'x')).fails(Damaged);
     QTest::newRow("stalls, then resumes") << Case({partial(Drop, Body, Body.size())}, true).sends({Get, resume});
     QTest::newRow("never answers") << Case(Reply {{}, -1, true}).fails(NotFound);
     QTest::newRow("stop, size known") << Case(Reply {reply(200, pattern(8 << 20)).bytes, -1, false, 16 * 1024})

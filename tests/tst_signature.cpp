@@ -73,6 +73,55 @@ private slots:
         QVERIFY(read.wait(10000));
         QCOMPARE(window->findChild<QComboBox *>(QStringLiteral("cbName"))->count(), listed);
     }
+    // The vendor's tool fills in the sha256 and signs; this build downloads only a file vouched for so.
+    void vouched_data()
+    {
+        QTest::addColumn<bool>("published"); // the file is in the folder the tool reads
+        QTest::addColumn<QJsonValue>("digest"); // undefined: as the tool wrote it; null: removed
+        QTest::addColumn<QString>("message"); // empty: saved
+        const QString NotFound = QStringLiteral("Không tìm thấy link file download.");
+        const QJsonValue tool(QJsonValue::Undefined), none(QJsonValue::Null);
+        QTest::newRow("sha256 from the tool") << true << tool << QString();
+        QTest::newRow("no sha256") << true << none << NotFound;
+        QTest::newRow("sha256 malformed")
+                << true << QJsonValue(QString(63, QLatin1Char('a')))
+                << QStringLiteral("File tải về bị lỗi (sai mã kiểm tra), file chưa được lưu.");
+        QTest::newRow("the tool cannot read the file") << false << tool << QString();
+    }
+    void vouched()
+    {
+        QFETCH(bool, published);
+        QFETCH(QJsonValue, digest);
+        QFETCH(QString, message);
+        const QByteArray body = "MZ the installer",
+                         catalogue = catalogueWith("1.0", "http://a.example/dl/set%20up.exe");
+        QVERIFY(write("c", catalogue) && (!published || write("files/dl/set up.exe", body)));
+        const QStringList tool {home->filePath("c"), home->filePath("files"),
+                                TOVIK_TEST_KEYS "/demo-only-minisign.key"};
+        QCOMPARE(QProcess::execute(TOVIK_SIGN_TOOL, tool), published ? 0 : 1);
+        if (!published) {
+            QCOMPARE(read("c") + read("c.minisig"), catalogue + "<missing>"); // nothing written
+            return;
+        }
+        if (!digest.isUndefined()) { // a catalogue signed without the tool
+            QJsonObject root = QJsonDocument::fromJson(read("c")).object(),
+                        version = root.value("P")["data"]["1.0"].toObject();
+            version.remove("sha256");
+            if (!digest.isNull())
+                version.insert("sha256", digest);
+            root["P"] = QJsonObject {{"data", QJsonObject {{"1.0", version}}}};
+            QVERIFY(write("c", QJsonDocument(root).toJson()) && !minisign({"-S", "-s", tool[2], "-m", tool[0]}));
+        }
+        server.on(QByteArray(CataloguePath) + ".minisig", reply(200, read("c.minisig")));
+        server.on("/dl/set%20up.exe", reply(200, body));
+        open(read("c"));
+        QTRY_COMPARE(window->findChild<QComboBox *>(QStringLiteral("cbName"))->count(), 1);
+        clickDownload();
+        QVERIFY(waitForBoxes(1));
+        QCOMPARE(boxes[0].text, message.isEmpty() ? QStringLiteral("set up.exe tải về hoàn tất") : message);
+        QCOMPARE(server.requests.size(), message.isEmpty() ? 3 : 2); // the catalogue, its signature, the file
+        QCOMPARE(read("TovikAIO/Files/1.0/set up.exe"), message.isEmpty() ? body : "<missing>");
+    }
 };
 QTEST_MAIN(SignatureTest)
 #include "tst_signature.moc"

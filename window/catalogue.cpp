@@ -35,7 +35,7 @@ constexpr char CataloguePublicKey[] = TOVIK_CATALOGUE_PUBLIC_KEY;
 constexpr bool CatalogueIsSigned = sizeof(CataloguePublicKey) > 1;
 // `minisign -S` writes the signature beside the file, under this suffix.
 constexpr char SignatureSuffix[] = ".minisig";
-// A signature file is a few hundred bytes; one of 4 KiB or more is refused.
+// A signature file is a few hundred bytes; one larger than 4 KiB is refused.
 constexpr qint64 MaxSignatureBytes = 4 * 1024;
 
 QJsonObject memberObject(const QJsonObject &object, const QString &name)
@@ -65,7 +65,7 @@ void stopWhenLargerThan(QNetworkReply *reply, qint64 maxBytes)
     reply->setReadBufferSize(2 * maxBytes);
     const auto stopWhenTooLarge = [reply, maxBytes] {
         const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (announced > maxBytes || reply->bytesAvailable() >= maxBytes)
+        if (announced > maxBytes || reply->bytesAvailable() > maxBytes)
             QTimer::singleShot(0, reply, &QNetworkReply::abort);
     };
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, stopWhenTooLarge);
@@ -78,7 +78,7 @@ QByteArray bodyOf(QNetworkReply *reply, qint64 maxBytes)
 {
     const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
     const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-    return body.size() < maxBytes && length <= maxBytes ? body : QByteArray();
+    return body.size() <= maxBytes && length <= maxBytes ? body : QByteArray();
 }
 
 // The one call into libsodium: a build without a key does not link it.
@@ -132,6 +132,11 @@ void Tovik_all_in_one::listIfSigned(const QByteArray &catalogue, QNetworkReply *
     // empty, as silently as an unreachable server.
     if (signedByVendor(catalogue, signatureFile))
         listCatalogue(catalogue);
+}
+
+bool Tovik_all_in_one::filesMustBeVouchedFor()
+{
+    return CatalogueIsSigned;
 }
 
 void Tovik_all_in_one::limitCatalogueSize(QNetworkReply *reply)

@@ -122,8 +122,14 @@ bool Tovik_all_in_one::refuseUnsafeStart(const QUrl &url, QByteArray *sha256)
         reportFailure(QMessageBox::Critical, text(Texts::LinkNotFound), text(Texts::LinkNotFound));
         return true;
     }
-    // A checksum that is asked for but cannot be checked refuses the download.
+    // A signed catalogue vouches for a file only through its sha256: an entry
+    // without one is as good as one without a link.
     const QJsonValue digest = versionTable.value(versionName).toObject().value(QLatin1String(Sha256Key));
+    if (digest.isUndefined() && filesMustBeVouchedFor()) {
+        reportFailure(QMessageBox::Critical, text(Texts::LinkNotFound), text(Texts::LinkNotFound));
+        return true;
+    }
+    // A checksum that is asked for but cannot be checked refuses the download.
     static const QRegularExpression hex64(QStringLiteral("^[0-9A-Fa-f]{64}$"));
     if (!digest.isUndefined() && !hex64.match(digest.toString()).hasMatch()) {
         reportFailure(QMessageBox::Critical, text(Texts::Damaged), text(Texts::Damaged));
@@ -135,14 +141,14 @@ bool Tovik_all_in_one::refuseUnsafeStart(const QUrl &url, QByteArray *sha256)
 
 void Tovik_all_in_one::showConnectionLost(bool waiting)
 {
+    // A retry or a start over after the last byte's report had turned the face idle.
+    if (!isDownloading)
+        showTransferring();
     if (waiting) {
         bytesSinceTick = 0;
         updateCaption();
         ui->statusBar->showMessage(fileName + text(Texts::ConnectionLost));
     } else {
-        // A download that starts over after its last byte had turned the face idle.
-        if (!isDownloading)
-            showTransferring();
         ui->statusBar->showMessage(fileName + text(Texts::Downloading));
     }
 }

@@ -50,6 +50,8 @@ private:
     void fetchSignature(QNetworkReply *catalogue, const QByteArray &body);
     void listIfSigned(const QByteArray &catalogue, QNetworkReply *signature);
     void refreshFileButtons();
+    // A build with a catalogue key fetches only files whose entry gives their sha256.
+    static bool filesMustBeVouchedFor();
 
     // Download helpers: not slots, so the meta-object lists only the slot table.
     bool refuseUnsafeStart(const QUrl &url, QByteArray *sha256);

@@ -188,7 +188,10 @@ void Transfer::replyFinished()
             end(Outcome::NothingReceived);
         return;
     }
-    if (reply->error() == QNetworkReply::NoError && (total < 0 || written == total)) {
+    // Once every announced byte is in, an error after the last one is no reason
+    // to ask for more: the digest, if any, decides.
+    const bool complete = total >= 0 ? written == total : reply->error() == QNetworkReply::NoError;
+    if (complete) {
         if (written == 0)
             end(Outcome::NothingReceived);
         else
