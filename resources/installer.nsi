@@ -38,6 +38,8 @@ InstallDir "$PROGRAMFILES\${APPNAME}"
 InstallDirRegKey HKLM "${UNINSTKEY}" "InstallLocation"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
+; No file times in the archive: two builds of the same files give the same installer.
+SetDateSave off
 ManifestDPIAware true
 
 !define MUI_ICON "Tovik_All_In_One.ico"
