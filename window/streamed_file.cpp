@@ -6,8 +6,10 @@
 
 namespace {
 
-// How much is written before the disk is asked to start storing it.
-constexpr qint64 WritebackStep = 8 * 1024 * 1024;
+// How much is written before the disk is asked to start storing it. Waiting
+// for a step blocks the window for up to a step's time on the disk: 1 MiB
+// takes 20 ms on a 50 MB/s hard disk or USB stick.
+constexpr qint64 WritebackStep = 1024 * 1024;
 
 } // namespace
 
@@ -39,13 +41,19 @@ bool StreamedFile::write(const QByteArray &bytes)
 
 // commit() waits until the whole file is on disk. Left to itself the system
 // would keep a large file in memory and write all of it only then, freezing
-// the window for as long; started as the bytes arrive, the writing overlaps
-// the transfer and commit() waits for the last piece only. The call starts
-// the writing and does not wait for it.
+// the window for as long. So each step is handed to the disk as soon as it is
+// written, and the steps before it are waited for: the disk works while the
+// bytes arrive, at most two steps wait in memory when it is slower than the
+// network, and commit() flushes those two only.
 void StreamedFile::startWriteback()
 {
 #ifdef Q_OS_LINUX
-    ::sync_file_range(file.handle(), handedToDisk, written - handedToDisk, SYNC_FILE_RANGE_WRITE);
+    file.flush();
+    const int fd = file.handle();
+    ::sync_file_range(fd, handedToDisk, written - handedToDisk, SYNC_FILE_RANGE_WRITE);
+    if (handedToDisk > 0) // a length of 0 would mean the whole file
+        ::sync_file_range(fd, 0, handedToDisk,
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
 #endif
     handedToDisk = written;
 }
