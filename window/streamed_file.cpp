@@ -12,11 +12,11 @@ namespace {
 constexpr qint64 WritebackStep = 1024 * 1024;
 // Whole pages only: the page that the last step ends in is written to again.
 constexpr qint64 PageAlignment = 64 * 1024;
+
+#ifdef Q_OS_LINUX
 // A disk that stays behind this long is waited for, should the system's
 // page counts never catch up (a file system that keeps its pages dirty).
 constexpr int PatienceMs = 1000;
-
-#ifdef Q_OS_LINUX
 // cachestat(2), Linux 6.5 on: how many pages of a range are cached, dirty,
 // being written. The same number on every architecture.
 constexpr long CachestatCall = 451;
