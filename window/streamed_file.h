@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QSaveFile>
 #include <QString>
 
@@ -19,12 +20,20 @@ public:
 
     qint64 bytesWritten() const;
     bool hasFailed() const;
+    // True while the disk is more than a step behind: the caller then holds
+    // the next bytes back and asks again a little later.
+    bool isBehind();
+    // Once the last bytes are written: isBehind() then waits for all of them.
+    void handOverRest();
 
 private:
     void startWriteback();
 
     QSaveFile file;
     qint64 written = 0;
-    qint64 handedToDisk = 0;
+    qint64 handedToDisk = 0; // asked to be written to disk
+    qint64 olderSteps = 0; // where the last step handed to the disk begins
+    qint64 stored = 0; // known to be on disk
+    QElapsedTimer behindFor;
     bool failed = false;
 };

@@ -13,6 +13,8 @@
 namespace {
 
 constexpr int MaxIdleRetries = 3;
+// How often a transfer held back by a slow disk looks again.
+constexpr int DiskWaitMs = 5;
 // Room left on the volume beyond the announced length.
 constexpr qint64 FreeSpaceMargin = 16 * 1024 * 1024;
 
@@ -37,6 +39,8 @@ Transfer::Transfer(QNetworkAccessManager *manager, const QUrl &url, const QStrin
         send(mayAppend() ? Ask::Resume : Ask::Restart);
         emit connectionLost(false);
     });
+    diskWait.setSingleShot(true);
+    connect(&diskWait, &QTimer::timeout, this, [this] { settling ? settle() : drain(); });
 }
 
 Transfer::~Transfer()
@@ -67,7 +71,7 @@ void Transfer::send(Ask ask)
     reply = manager->get(request);
     reply->setReadBufferSize(ReadBufferSize);
     connect(reply, &QNetworkReply::metaDataChanged, this, &Transfer::checkAnswer);
-    connect(reply, &QNetworkReply::readyRead, this, &Transfer::drain);
+    connect(reply, &QNetworkReply::readyRead, this, [this] { drain(); });
     connect(reply, &QNetworkReply::finished, this, &Transfer::replyFinished);
     answer = Answer::Unchecked;
     failure = Outcome::Running;
@@ -142,13 +146,20 @@ void Transfer::refuse(Outcome why)
     QTimer::singleShot(0, reply, &QNetworkReply::abort);
 }
 
-void Transfer::drain()
+// While the disk lags behind, the rest stays in the reply, which then stops
+// reading from the network, and is taken a little later: the window never
+// waits for the disk. At the reply's end `all` takes everything.
+void Transfer::drain(bool all)
 {
     if (!reply || !reply->isReadable())
         return; // an aborted reply holds nothing more
     checkAnswer();
     bool wrote = false;
     for (;;) {
+        if (!all && answer == Answer::Taken && file->isBehind()) {
+            diskWait.start(DiskWaitMs);
+            break;
+        }
         const QByteArray piece = reply->read(ReadBufferSize);
         if (piece.isEmpty())
             break;
@@ -174,7 +185,7 @@ void Transfer::replyFinished()
         end(Outcome::Cancelled);
         return;
     }
-    drain();
+    drain(true);
     if (failure != Outcome::Running || file->hasFailed()) {
         end(file->hasFailed() ? Outcome::SaveFailed : failure);
         return;
@@ -226,11 +237,24 @@ bool Transfer::mayAppend() const
 void Transfer::verify()
 {
     if (!hash || hash->result() == expectedDigest)
-        end(Outcome::Received);
+        settle();
     else if (appendedUnproven && !restartedForDigest)
         startOver(); // perhaps the file changed on the server between two answers
     else
         end(Outcome::Damaged);
+}
+
+// The last bytes go to disk while the window stays free, so that the
+// commit's flush finds little left to write.
+void Transfer::settle()
+{
+    if (!settling)
+        file->handOverRest();
+    settling = true;
+    if (file->isBehind())
+        diskWait.start(DiskWaitMs);
+    else
+        end(Outcome::Received);
 }
 
 void Transfer::startOver()
@@ -261,6 +285,7 @@ void Transfer::end(Outcome why)
         return;
     result = why;
     retryTimer.stop();
+    diskWait.stop();
     emit ended(reply);
 }
 

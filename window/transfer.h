@@ -62,10 +62,11 @@ private:
     void takeWholeBody();
     bool fitsOnDisk() const;
     void refuse(Outcome why);
-    void drain();
+    void drain(bool all = false);
     void replyFinished();
     void retry(bool broughtBytes);
     void verify();
+    void settle();
     void end(Outcome why);
 
     QNetworkAccessManager *manager;
@@ -76,6 +77,7 @@ private:
     std::unique_ptr<Sha256> hash;
     QPointer<QNetworkReply> reply;
     QTimer retryTimer;
+    QTimer diskWait;
 
     Answer answer = Answer::Unchecked;
     Outcome failure = Outcome::Running; // decided while the reply still runs
@@ -83,6 +85,7 @@ private:
     bool rangeAsked = false;
     bool askedAgain = false; // the current request is a resume or a restart
     bool cancelled = false;
+    bool settling = false; // every byte is in, and waits to be on disk
     qint64 total = -1;
     QByteArray validator; // the first answer's strong ETag or Last-Modified
     bool resumable = false;
