@@ -2,8 +2,12 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QSaveFile>
 #include <QString>
+#ifdef Q_OS_WIN
+#include <QFile>
+#else
+#include <QSaveFile>
+#endif
 
 // The file a transfer is saved to. Bytes go to a temporary file beside the
 // target while they arrive; the target appears, or is replaced, in one piece
@@ -13,6 +17,7 @@ class StreamedFile
 {
 public:
     explicit StreamedFile(const QString &path);
+    ~StreamedFile();
 
     // Opens the temporary file with the first bytes; false once anything failed.
     bool write(const QByteArray &bytes);
@@ -27,9 +32,20 @@ public:
     void handOverRest();
 
 private:
+    bool open();
     void startWriteback();
+    bool putInPlace();
 
+#ifdef Q_OS_WIN
+    // QSaveFile removes its temporary file when replacing the target fails,
+    // which on Windows may fail for a moment only: the temporary file is
+    // kept for another try, and removed here unless it took the target's place.
+    QFile file;
+    QString target;
+    bool placed = false;
+#else
     QSaveFile file;
+#endif
     qint64 written = 0;
     qint64 handedToDisk = 0; // asked to be written to disk
     qint64 olderSteps = 0; // where the last step handed to the disk begins

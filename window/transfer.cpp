@@ -1,5 +1,6 @@
 #include "transfer.h"
 
+#include "mark_of_the_web.h"
 #include "sha256.h"
 #include "streamed_file.h"
 #include "timings.h"
@@ -291,5 +292,10 @@ void Transfer::end(Outcome why)
 
 bool Transfer::commit()
 {
-    return result == Outcome::Received && file->commit();
+    if (result != Outcome::Received || !file->commit())
+        return false;
+    // Without the tag Windows would run the file unchecked; yet the file is
+    // whole and verified, so a tag that cannot be written fails nothing.
+    MarkOfTheWeb::tag(path, url);
+    return true;
 }

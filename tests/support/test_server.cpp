@@ -1,5 +1,7 @@
 #include "test_server.h"
-#include <QTcpSocket>
+#include <QFile>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTimer>
 Reply reply(int status, const QByteArray &body, const QByteArray &headers)
 {
@@ -20,8 +22,24 @@ QByteArray pattern(qint64 size)
         bytes[i] = char(i % 251);
     return bytes;
 }
+void Listener::incomingConnection(qintptr handle)
+{
+    auto *socket = new QSslSocket(this);
+    socket->setSocketDescriptor(handle);
+    addPendingConnection(socket);
+}
+static QByteArray tlsFile()
+{
+    QFile file(QStringLiteral(":/secure.example.pem"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+QSslCertificate TestServer::tls()
+{
+    return QSslCertificate(tlsFile());
+}
 TestServer::TestServer()
 {
+    Q_INIT_RESOURCE(tls);
     clock.start();
     listener.listen(QHostAddress::LocalHost);
     connect(&listener, &QTcpServer::newConnection, this, [this] {
@@ -58,6 +76,17 @@ void TestServer::read(QTcpSocket *socket)
         request.headers.insert(line.left(line.indexOf(':')).trimmed().toLower(),
                                line.mid(line.indexOf(':') + 1).trimmed());
     requests.append(request);
+    if (request.method == "CONNECT") { // the tunnel; what comes through it is read anew
+        requests.last().path = target;
+        socket->write("HTTP/1.1 200 Connection established\r\n\r\n");
+        socket->setProperty("head", QByteArray());
+        socket->setProperty("answered", false);
+        auto *tls = static_cast<QSslSocket *>(socket);
+        tls->setLocalCertificate(TestServer::tls());
+        tls->setPrivateKey(QSslKey(tlsFile(), QSsl::Ec));
+        tls->startServerEncryption();
+        return;
+    }
     const auto route = routes.constFind(request.path);
     send(socket, route == routes.constEnd() ? reply(404, {}) : (*route)(request));
 }

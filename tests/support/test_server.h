@@ -2,6 +2,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMap>
+#include <QSslCertificate>
 #include <QTcpServer>
 #include <functional>
 // One request as it came over the wire.
@@ -28,14 +29,22 @@ Reply reply(int status, const QByteArray &body, const QByteArray &headers = {});
 Reply chunked(const QByteArray &body, bool lastChunk = true);
 // The byte at offset i is i % 251, so a piece at the wrong offset shows.
 QByteArray pattern(qint64 size);
+// Its sockets can turn to TLS, for a tunnel to an https: host.
+class Listener : public QTcpServer
+{
+    void incomingConnection(qintptr handle) override;
+};
 // A loopback HTTP server that replays scripted answers, chosen by path, and
 // records every request. Unknown paths get a 404. It stands in for any host
-// when the application uses it as its HTTP proxy.
+// when the application uses it as its HTTP proxy, https: hosts too: it opens
+// the tunnel asked for (recorded as "CONNECT host:port") and answers inside it
+// as secure.example, with a self-signed certificate (tls()).
 class TestServer : public QObject
 {
 public:
     using Handler = std::function<Reply(const Request &)>;
     TestServer();
+    static QSslCertificate tls();
     quint16 port() const { return listener.serverPort(); }
     void on(const QByteArray &path, Handler handler); // a Reply answers every request alike
     void reset();
@@ -45,7 +54,7 @@ public:
 private:
     void read(class QTcpSocket *socket);
     void send(QTcpSocket *socket, const Reply &answer);
-    QTcpServer listener;
+    Listener listener;
     QHash<QByteArray, Handler> routes;
     QElapsedTimer clock;
 };
