@@ -29,7 +29,7 @@ Unicode true
 !define RUNNING_MUTEX "TovikAllInOne.Running"
 !define RUNS_INSTALL "${APPNAME} đang chạy.$\r$\n$\r$\nHãy đóng chương trình trước khi cài đặt, rồi thử lại."
 !define RUNS_UNINSTALL "${APPNAME} đang chạy.$\r$\n$\r$\nHãy đóng chương trình trước khi gỡ cài đặt, rồi thử lại."
-!define OLD_FAILED "Không gỡ được bản ${APPNAME} đã cài trong $OldDir. Chưa có gì thay đổi."
+!define OLD_FAILED "Không gỡ được bản ${APPNAME} đã cài trong $OldDir, nên chưa cài bản mới."
 
 ; The folder of the copy that is installed already, from its Uninstall key;
 ; empty when there is none.
