@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "display_scaling.h"
+#include "running_mark.h"
 #include "tovik_all_in_one.h"
 
 #ifdef Q_OS_WIN
@@ -16,6 +17,7 @@ namespace {
 
 int run(int argc, char *argv[])
 {
+    markRunning();
     enableDisplayScaling();
     QApplication a(argc, argv);
     Tovik_all_in_one w;

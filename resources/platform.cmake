@@ -12,8 +12,10 @@ if(WIN32)
     # No console window. app/main.cpp has the WinMain, which splits the command
     # line the Windows way: MinGW never calls the one of Qt's qtmain library.
     set_target_properties(Tovik_All_In_One PROPERTIES WIN32_EXECUTABLE ON)
+    # The mark by which the installer sees that the program runs.
     target_sources(Tovik_All_In_One PRIVATE
-        ${tovik_platform_dir}/Tovik_All_In_One.rc)
+        ${tovik_platform_dir}/Tovik_All_In_One.rc
+        ${tovik_platform_dir}/../app/running_mark.cpp)
     # The .ico sits beside the script; rc.exe and windres both look there,
     # the explicit include folder just makes that independent of the tool.
     set_source_files_properties(${tovik_platform_dir}/Tovik_All_In_One.rc
