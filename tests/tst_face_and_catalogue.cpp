@@ -161,6 +161,10 @@ private slots:
         QTest::newRow("never answers") << Reply {{}, -1, true} << none << none << none << untouched; // time-out
         QTest::newRow("over 8 MiB announced")
                 << Reply {reply(200, large).bytes.left(100), -1, true} << none << none << none << untouched;
+        const QByteArray under = QByteArray((8 << 20) - 100, ' ') + R"({"P":{}})"; // binary megabytes
+        QTest::newRow("under 8 MiB") << json(under) << QStringList {"P"} << none << none << untouched;
+        QTest::newRow("under 8 MiB without a length")
+                << Reply {chunked(under).bytes, -1, false, 16 << 20} << QStringList {"P"} << none << none << untouched;
         QTest::newRow("over 8 MiB without a length")
                 << Reply {chunked(large).bytes, -1, false, 16 << 20} << none << none << none << untouched;
     }

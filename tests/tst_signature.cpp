@@ -41,14 +41,18 @@ private slots:
         QTest::newRow("CR LF") << demo << QByteArray("\n") << QByteArray("\r\n") << 1;
         QTest::newRow("catalogue byte") << legacy << QByteArray("notes") << QByteArray("notez") << 0;
         QTest::newRow("key id byte") << demo << QByteArray("9pdiHNvX") << QByteArray("9pdiHNvY") << 0; // as in .pub
-        QTest::newRow("first line malformed") << demo << QByteArray("ed comment:") << QByteArray("ed-comment:") << 0;
+        QTest::newRow("first line malformed")
+                << demo << QByteArray("untrusted comment:") << QByteArray("untrusted-comment:") << 0;
         QTest::newRow("trusted comment byte") << demo << QByteArray("comment: T") << QByteArray("comment: U") << 0;
         QTest::newRow("byte over 0x7F for /") << demo << QByteArray("/") << QByteArray("\xff") << 0;
         QTest::newRow("another key") << QStringList {"-s", keys.filePath("o.key")} << QByteArray("\n")
                                      << QByteArray("\n") << 0;
         QTest::newRow("404") << demo << QByteArray() << QByteArray() << 0;
-        QTest::newRow("over 4 KiB") << demo << QByteArray("ed comment: ") << "ed comment: " + QByteArray(4096, 'u')
-                                    << 0;
+        QTest::newRow("under 4 KiB") << demo << QByteArray("untrusted comment: ")
+                                     << "untrusted comment: " + QByteArray(3800, 'u')
+                                     << 1; // that comment is not signed
+        QTest::newRow("over 4 KiB") << demo << QByteArray("untrusted comment: ")
+                                    << "untrusted comment: " + QByteArray(4096, 'u') << 0;
     }
     void listing()
     {
