@@ -87,14 +87,17 @@ private slots:
                                "btnDownload 326,199 81x31:   Tải về", "label_3 13,74 61x16 Tahoma: Thông tin",
                                "label_4 13,90 61x16 Tahoma: phiên bản", "btnOpen 243,199 81x31: Thư mục"}));
     }
-    void imagesAndClose() // each image, also at twice its size for scaled displays; the close button
+    // Each image, also at twice its size for scaled displays; the buttons before any choice.
+    void imagesAndButtons()
     {
         for (const QString image : {"1452778310_Cancel", "1452863351_cross-button", "1464039768_Folder",
                                     "1464966328_adept_installer", "1498635164_download", "TovikAIO"}) {
             const QImage once(":/Icons/" + image + ".png"), twice(":/Icons/" + image + "@2x.png");
             QVERIFY2(!once.isNull() && twice.size() == once.size() * 2, qPrintable(image));
         }
-        open(QByteArray());
+        open(QByteArray()); // nothing to choose: the folder button asks the desktop for nothing
+        QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
+        QCOMPARE(desktop, QList<QUrl>());
         QTest::mouseClick(button("btnClose"), Qt::LeftButton);
         QVERIFY(!window->isVisible());
     }

@@ -62,6 +62,10 @@ protected:
     QList<QUrl> desktop;
     QStringList changesShown; // the change list after each change of its text
 private slots:
-    void openOnDesktop(const QUrl &url) { desktop.append(url); }
+    void openOnDesktop(const QUrl &url) // Qt asks the desktop only for a valid URL, but its handlers for any
+    {
+        if (url.isValid())
+            desktop.append(url);
+    }
     void closeModalBox();
 };
