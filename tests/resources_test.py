@@ -9,8 +9,9 @@ from pathlib import Path
 
 APP = 'vn.tovik.AllInOne'
 SIZES = [16, 24, 32, 48, 64, 96, 128, 192, 256]
-BUNDLE = {'1452778310_Cancel.png': (128, 128), '1498635164_download.png': (64, 64), '1464039768_Folder.png': (32, 32),
-          '1464966328_adept_installer.png': (128, 128), 'TovikAIO.png': (82, 69), '1452863351_cross-button.png': (16, 16)}
+BUNDLE = {'1452778310_Cancel.png': (128, 128), '1498635164_download.png': (64, 64),
+          '1464039768_Folder.png': (32, 32), '1464966328_adept_installer.png': (128, 128),
+          'TovikAIO.png': (82, 69), '1452863351_cross-button.png': (16, 16)}
 DOUBLED = {'1464039768_Folder.png', '1452863351_cross-button.png'}
 
 
@@ -22,7 +23,8 @@ def run(*cmd, cwd=None):
 
 def check_png(data, size, what):
     assert (data[:8] == b'\x89PNG\r\n\x1a\n' and data[12:16] == b'IHDR' and
-            struct.unpack('>II5B', data[16:29]) == size + (8, 6, 0, 0, 0)), '%s: not an 8-bit RGBA PNG of %r' % (what, size)
+            struct.unpack('>II5B', data[16:29]) == size + (8, 6, 0, 0, 0)), \
+        '%s: not an 8-bit RGBA PNG of %r' % (what, size)
 
 
 def windows(tmp, windres, gcc, wrestool, resources):
@@ -37,10 +39,12 @@ def windows(tmp, windres, gcc, wrestool, resources):
 
 def check_exe_resources(program, wrestool):
     listing = run(wrestool, '-l', program).decode()
-    assert "--type=14 --name='IDI_ICON1' --language=1033" in listing and '--type=16 --name=1 --language=1033' in listing, listing
+    for resource in ("--type=14 --name='IDI_ICON1' --language=1033", '--type=16 --name=1 --language=1033'):
+        assert resource in listing, listing
     ico = run(wrestool, '-x', '--type=14', '--name=IDI_ICON1', program)
     entries = [struct.unpack_from('<BBBBHHII', ico, 6 + 16 * i) for i in range(ico[4])]
-    assert [(e[0] or 256, e[1] or 256, e[4], e[5]) for e in entries] == [(s, s, 1, 32) for s in SIZES], 'icons %r' % entries
+    found = [(e[0] or 256, e[1] or 256, e[4], e[5]) for e in entries]
+    assert found == [(s, s, 1, 32) for s in SIZES], 'icons %r' % entries
     for width, _, _, _, _, _, length, offset in entries:
         size, image = width or 256, ico[offset:offset + length]
         if size == 256:
@@ -49,7 +53,8 @@ def check_exe_resources(program, wrestool):
             assert (struct.unpack_from('<IiiHH', image) == (40, size, 2 * size, 1, 32) and
                     {0, 255} <= set(image[40:40 + 4 * size * size][3::4])), 'icon %d: no alpha bitmap' % size
     version = run(wrestool, '-x', '--raw', '--type=16', '--name=1', program).decode('utf-16-le', 'replace')
-    for key, value in [('OriginalFilename', 'Tovik_All_In_One.exe'), ('ProductName', 'Tovik_All_In_One'), ('FileVersion', '0.0.0.0')]:
+    for key, value in [('OriginalFilename', 'Tovik_All_In_One.exe'), ('ProductName', 'Tovik_All_In_One'),
+                       ('FileVersion', '0.0.0.0')]:
         assert re.search(key + r'\x00+' + re.escape(value) + r'\x00', version), 'version block: no %s %s' % (key, value)
 
 
@@ -88,7 +93,8 @@ def install(prefix, cmake, build, validator, config=''):
     assert re.search(r'^Icon=(.*)$', text, re.M).group(1) == APP, 'the entry names another icon'
     theme = Path(prefix, 'share', 'icons', 'hicolor')
     for size in SIZES:
-        check_png((theme / ('%dx%d' % (size, size)) / 'apps' / (APP + '.png')).read_bytes(), (size, size), 'icon %d' % size)
+        icon = theme / ('%dx%d' % (size, size)) / 'apps' / (APP + '.png')
+        check_png(icon.read_bytes(), (size, size), 'icon %d' % size)
     assert b'<svg' in (theme / 'scalable' / 'apps' / (APP + '.svg')).read_bytes(), 'the scalable icon is no SVG'
 
 

@@ -12,19 +12,7 @@ Q_DECLARE_METATYPE(Reply)
 class FaceAndCatalogueTest : public Fixture
 {
     Q_OBJECT
-    QStringList changesShown; // the change list after each change of its text
     QComboBox *combo(const char *name) const { return window->findChild<QComboBox *>(QLatin1String(name)); }
-    QPlainTextEdit *changes() const { return window->findChild<QPlainTextEdit *>(); }
-    // As Fixture::open, for any answer, counting the change lists shown.
-    void load(const Reply &answer)
-    {
-        changesShown.clear();
-        server.on(CataloguePath, answer);
-        window = std::make_unique<Tovik_all_in_one>();
-        connect(changes(), &QPlainTextEdit::textChanged, this, [this] { changesShown << changes()->toPlainText(); });
-        QSignalSpy read(window->findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
-        QVERIFY(read.wait(10000));
-    }
 
 public:
     static void initMain() { enableDisplayScaling(); } // before the application object, as the program does
@@ -99,11 +87,9 @@ private slots:
                                "btnDownload 326,199 81x31:   Tải về", "label_3 13,74 61x16 Tahoma: Thông tin",
                                "label_4 13,90 61x16 Tahoma: phiên bản", "btnOpen 243,199 81x31: Thư mục"}));
     }
-    void connectionsAndImages()
+    // Each image, also at twice its size for scaled displays; the buttons before any choice.
+    void imagesAndButtons()
     {
-        QVERIFY(write(QStringLiteral("TovikAIO/Files/1.0/setup.exe"), "old"));
-        open(catalogueWith(QStringLiteral("1.0"), QStringLiteral("http://files.example/dl/setup.exe")));
-        verifyFace({false, true, true, QString(), QStringLiteral(": 0.00 KB/ 0.00 KB")});
         // The six images, and at 2x the two that the buttons draw larger than they are on scaled displays.
         QCOMPARE(QDir(":/Icons").entryList(),
                  QStringList({"1452778310_Cancel.png", "1452863351_cross-button.png", "1452863351_cross-button@2x.png",
@@ -111,54 +97,80 @@ private slots:
                               "1498635164_download.png", "TovikAIO.png"}));
         for (const QString image : {"1452863351_cross-button", "1464039768_Folder"})
             QCOMPARE(QImage(":/Icons/" + image + "@2x.png").size(), QImage(":/Icons/" + image + ".png").size() * 2);
-        // Each by-name connection runs its slot once; the two selection slots showed the notes.
-        QCOMPARE(changes()->toPlainText(), QStringLiteral("notes"));
-        QTest::mouseClick(button("btnInstall"), Qt::LeftButton);
+        open(QByteArray()); // nothing to choose: the folder button asks the desktop for nothing
         QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
-        QCOMPARE(desktop.size(), 2);
-        clickDownload(); // the server has no such file
-        QVERIFY(waitForBoxes(1));
-        QCOMPARE(boxes.value(0).text, QStringLiteral("Không tìm thấy link file download."));
+        QCOMPARE(desktop, QList<QUrl>());
         QTest::mouseClick(button("btnClose"), Qt::LeftButton);
         QVERIFY(!window->isVisible());
     }
+    // What the lists hold and which change lists were shown, then the face at rest. The first product is current;
+    // then, when there are two, the second. Every home holds TovikAIO/Files/1/a.exe.
     void listing_data()
     {
         QTest::addColumn<Reply>("answer");
         QTest::addColumn<QStringList>("products");
         QTest::addColumn<QStringList>("versions"); // of the first product
-        QTest::addColumn<QStringList>("shown"); // each change list shown, then after switching to the second product
-        const auto json = [](const char *body) { return reply(200, body); };
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QString>("buttons"); // "install on/off, folder on/off" at the end
+        // Links are written "http:\/\/" (JSON's escaped slash): moc reads "//" in a raw string as a comment.
+        const auto json = [](const QByteArray &body) { return reply(200, body); };
         const QStringList none;
+        const QString untouched = QStringLiteral("install off, folder on"); // as the face starts
         const QByteArray exact = QByteArray((8 << 20) - 8, ' ') + R"({"P":{}})", large = ' ' + exact; // 8 MiB at most
         QTest::newRow("names reversed") << json(R"({"b":{},"A":{},"a":{}})") << QStringList {"A", "a", "b"} << none
-                                        << none;
+                                        << none << untouched;
         QTest::newRow("names differing in case")
                 << json(R"({"b":{},"A":{"data":{"v":{"active":true,"changelist":"v"},"V":{"active":true,
-            "changelist":"V"}}},"B":{},"a":{}})")
-                << QStringList {"A", "B", "a", "b"} << QStringList {"V", "v"} << QStringList {"V", "v", ""};
+                        "changelist":"V"}}},"B":{},"a":{}})")
+                << QStringList {"A", "B", "a", "b"} << QStringList {"V", "v"} << QStringList {"V", "v", ""}
+                << "install on, folder on"; // no version: the downloads folder itself
         QTest::newRow("UTF-16 order") << json(R"({"Ａ":{},"😀":{"data":{"Ａ":{"active":true,"changelist":"Ａ"},
-            "😀":{"active":true,"changelist":"😀"}}}})")
+                "😀":{"active":true,"changelist":"😀"}}}})")
                                       << QStringList {"😀", "Ａ"} << QStringList {"😀", "Ａ"}
-                                      << QStringList {"😀", "Ａ", ""};
-        QTest::newRow("active versions, ordinal")
-                << json(R"({"P":{"data":{"2.0":{"active":false},"1.9":{"active":true,
-            "changelist":"nine"},"1.10":{"active":true,"changelist":"ten"},"3":{"active":"true"},"4":{"active":1},"5":{}}}})")
-                << QStringList {"P"} << QStringList {"1.10", "1.9"} << QStringList {"ten", "nine"};
+                                      << QStringList {"😀", "Ａ", ""} << "install on, folder on";
+        QTest::newRow("only true lists, in ordinal order")
+                << json(R"({"P":{"data":{"2.0":{"active":false},"1.9":{"active":true,"changelist":"nine"},
+                        "1.10":{"active":true,"changelist":"ten"},"3":{"active":"true"},"4":{"active":1},"5":{},
+                        "6":{"Active":true},"7":true,"8":[{"active":true}]}}})")
+                << QStringList {"P"} << QStringList {"1.10", "1.9"} << QStringList {"ten", "nine"}
+                << "install off, folder off";
         QTest::newRow("switch reads the old product first")
-                << json(R"({"A":{"data":{"":{"changelist":"old"},"1":{"active":true,
-            "changelist":"a1"}}},"B":{"data":{"1":{"active":true,"changelist":"b1"},"2":{"active":true,"changelist":"b2"}}}})")
-                << QStringList {"A", "B"} << QStringList {"1"} << QStringList {"a1", "old", "b1", "b2"};
-        // Announced, the length alone stops it: the rest never comes. Unannounced, it is refused even when it came
-        // whole.
-        QTest::newRow("never answers") << Reply {{}, -1, true} << none << none << none; // given up after the time-out
-        QTest::newRow("8 MiB announced") << reply(200, exact) << QStringList {"P"} << none << none;
-        QTest::newRow("8 MiB without a length")
-                << Reply {chunked(exact).bytes, -1, false, 16 << 20} << QStringList {"P"} << none << none;
+                << json(R"({"A":{"data":{"":{"changelist":"old"},"1":{"active":true,"changelist":"a1",
+                        "downloadlink":"http:\/\/h/a.exe"}}},"B":{"data":{"1":{"active":true,"changelist":"b1"},
+                        "2":{"active":true,"changelist":"b2"}}}})")
+                << QStringList {"A", "B"} << QStringList {"1"} << QStringList {"a1", "old", "b1", "b2"}
+                << "install off, folder off";
+        QTest::newRow("a product of any value, one named data")
+                << json(R"({"n":1,"s":"x","data":{"data":{"1":{"active":true,"changelist":"d",
+                        "downloadlink":"http:\/\/h/dl/a.exe"}}}})")
+                << QStringList {"data", "n", "s"} << QStringList {"1"} << QStringList {"d", ""}
+                << "install on, folder on"; // the downloads folder itself, with no version
+        QTest::newRow("BOM, then a NUL and anything")
+                << json(QByteArray("\xEF\xBB\xBF")
+                        + R"({"P":{"data":{"1":{"active":true,"downloadlink":"http:\/\/h/dl/a.exe?b.exe",
+                        "changelist":"line\n<b>not bold</b>"}}}})"
+                        + QByteArray(1, 0) + "]]")
+                << QStringList {"P"} << QStringList {"1"} << QStringList {"line\n<b>not bold</b>"}
+                << "install on, folder on";
+        QTest::newRow("a link of another type, the later of two names")
+                << json(R"({"P":{"data":{"1":{"active":true,"downloadlink":"http:\/\/h/b.exe"},"1":{"active":true,
+                        "downloadlink":7,"changelist":"later"}}},"P":{"data":{"1":{"active":true,"changelist":7,
+                        "downloadlink":"http:\/\/h/b.exe"}}}})")
+                << QStringList {"P"} << QStringList {"1"} << QStringList {""} << "install off, folder on";
+        QTest::newRow("an error status with a catalogue")
+                << reply(500, R"({"P":{}})") << QStringList {"P"} << none << none << untouched;
+        for (const QByteArray &body : {QByteArray(R"({"P":{}} x)"), QByteArray(R"([{"P":{}}])"), QByteArray("7"),
+                                       QByteArray(), QByteArray(R"({"P":{})")})
+            QTest::newRow(("not an object: " + body).constData()) << json(body) << none << none << none << untouched;
+        // Announced, the length alone stops it: the rest never comes. Unannounced, it is refused even whole.
+        QTest::newRow("never answers") << Reply {{}, -1, true} << none << none << none << untouched; // time-out
         QTest::newRow("over 8 MiB announced")
-                << Reply {reply(200, large).bytes.left(100), -1, true} << none << none << none;
+                << Reply {reply(200, large).bytes.left(100), -1, true} << none << none << none << untouched;
+        QTest::newRow("8 MiB announced") << json(exact) << QStringList {"P"} << none << none << untouched;
+        QTest::newRow("8 MiB without a length")
+                << Reply {chunked(exact).bytes, -1, false, 16 << 20} << QStringList {"P"} << none << none << untouched;
         QTest::newRow("over 8 MiB without a length")
-                << Reply {chunked(large).bytes, -1, false, 16 << 20} << none << none << none;
+                << Reply {chunked(large).bytes, -1, false, 16 << 20} << none << none << none << untouched;
     }
     void listing()
     {
@@ -166,9 +178,11 @@ private slots:
         QFETCH(QStringList, products);
         QFETCH(QStringList, versions);
         QFETCH(QStringList, shown);
+        QFETCH(QString, buttons);
+        QVERIFY(write(QStringLiteral("TovikAIO/Files/1/a.exe"), "a"));
         QElapsedTimer clock;
         clock.start();
-        load(answer); // one announced too large is stopped at its headers, long before its silence would time out
+        open(answer); // one announced too large is stopped at its headers, long before its silence would time out
         QVERIFY(!answer.stall || answer.bytes.isEmpty() || clock.elapsed() < 1000);
         for (const auto &[name, expected] : {std::make_pair("cbName", products), std::make_pair("cbVer", versions)}) {
             QStringList items;
@@ -179,7 +193,10 @@ private slots:
         if (products.size() > 1)
             combo("cbName")->setCurrentIndex(1);
         QCOMPARE(changesShown, shown);
-        QVERIFY2(boxes.isEmpty() && status().isEmpty(), "a catalogue is read in silence");
+        // A catalogue is read in silence; the face stays as it started but for the two file buttons.
+        verifyFace({false, buttons.contains("install on"), buttons.contains("folder on"), QString(),
+                    QStringLiteral(": 0.00 KB/ 0.00 KB")});
+        QCOMPARE(boxes.size(), 0);
     }
 };
 QTEST_MAIN(FaceAndCatalogueTest)

@@ -31,6 +31,7 @@ void Fixture::startTest()
     server.reset();
     boxes.clear();
     desktop.clear();
+    changesShown.clear();
     home = std::make_unique<QTemporaryDir>();
     setHome(home->path());
 }
@@ -39,11 +40,13 @@ void Fixture::endTest()
     window.reset(); // before what it wrote is looked at or removed
     home.reset();
 }
-void Fixture::open(const QByteArray &catalogue)
+void Fixture::open(const Reply &catalogue)
 {
-    server.on(CataloguePath, reply(200, catalogue));
+    server.on(CataloguePath, catalogue);
     window = std::make_unique<Tovik_all_in_one>();
     window->show();
+    auto *changes = window->findChild<QPlainTextEdit *>();
+    connect(changes, &QPlainTextEdit::textChanged, this, [=] { changesShown << changes->toPlainText(); });
     // The first manager the window makes is the catalogue's.
     QSignalSpy read(window->findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
     QVERIFY(read.wait(10000));

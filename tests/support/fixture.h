@@ -36,7 +36,9 @@ public:
 protected:
     void startTest();
     void endTest();
-    void open(const QByteArray &catalogue); // builds the window with it, and waits until it has been read
+    // Builds the window with this answer to its catalogue request, and waits until it has been read.
+    void open(const Reply &catalogue);
+    void open(const QByteArray &catalogue) { open(reply(200, catalogue)); }
     void clickDownload() const { QTest::mouseClick(button("btnDownload"), Qt::LeftButton); }
     bool waitForBoxes(int n, int ms = 30000) const
     {
@@ -58,7 +60,12 @@ protected:
     std::unique_ptr<Tovik_all_in_one> window;
     QList<Box> boxes;
     QList<QUrl> desktop;
+    QStringList changesShown; // the change list after each change of its text
 private slots:
-    void openOnDesktop(const QUrl &url) { desktop.append(url); }
+    void openOnDesktop(const QUrl &url) // Qt asks the desktop only for a valid URL, but its handlers for any
+    {
+        if (url.isValid())
+            desktop.append(url);
+    }
     void closeModalBox();
 };

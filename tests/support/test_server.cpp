@@ -49,15 +49,6 @@ TestServer::TestServer()
         }
     });
 }
-void TestServer::on(const QByteArray &path, Handler handler)
-{
-    routes.insert(path, std::move(handler));
-}
-void TestServer::reset()
-{
-    routes.clear();
-    requests.clear();
-}
 void TestServer::read(QTcpSocket *socket)
 {
     const QByteArray head = socket->property("head").toByteArray() + socket->readAll();
@@ -105,5 +96,5 @@ void TestServer::send(QTcpSocket *socket, const Reply &answer)
         if (!answer.stall)
             socket->disconnectFromHost();
     });
-    timer->start(answer.paceBytes > 0 ? answer.paceMs : 0);
+    timer->start(answer.paceBytes > 0 ? 10 : 0);
 }

@@ -20,8 +20,7 @@ struct Reply
     QByteArray bytes;
     qint64 cutAt = -1; // >= 0: send only this many bytes
     bool stall = false; // then keep the connection open and silent, else close it
-    int paceBytes = 0; // > 0: at most this many bytes every paceMs
-    int paceMs = 10;
+    int paceBytes = 0; // > 0: at most this many bytes every 10 ms
     Reply operator()(const Request &) const { return *this; } // the same answer to every request
 };
 // A response with Content-Length; extra header lines end with "\r\n".
@@ -46,8 +45,8 @@ public:
     TestServer();
     static QSslCertificate tls();
     quint16 port() const { return listener.serverPort(); }
-    void on(const QByteArray &path, Handler handler); // a Reply answers every request alike
-    void reset();
+    void on(const QByteArray &path, Handler handler) { routes.insert(path, handler); } // or a Reply, for all alike
+    void reset() { routes.clear(), requests.clear(); }
     qint64 now() const { return clock.elapsed(); } // ms
     QList<Request> requests;
 
