@@ -314,8 +314,8 @@ int main(int argc, char *argv[])
     const QDir folder(QDir::homePath() + QStringLiteral("/TovikAIO/Files/") + version);
     for (const QFileInfo &file : folder.entryInfoList(QDir::Files))
         savedSize = file.size();
-    const bool success
-            = boxes.icon == QMessageBox::Information && boxes.text.endsWith(QString::fromUtf8(" tải về hoàn tất"));
+    const QString done = QString::fromUtf8(" tải về hoàn tất");
+    const bool success = boxes.icon == QMessageBox::Information && boxes.text.endsWith(done);
     if (!success || savedSize != expectedSize) {
         std::fprintf(stderr, "tovik_bench_driver: box \"%s\", saved %lld of %lld bytes\n", qPrintable(boxes.text),
                      savedSize, expectedSize);
