@@ -1,7 +1,8 @@
 #pragma once
 #include "test_server.h"
 #include "tovik_all_in_one.h"
-#include <QTest>
+#include <QtNetwork>
+#include <QtTest>
 #include <QtWidgets>
 #include <memory>
 constexpr char CataloguePath[] = "/mordex/files/public/client/installer/Tovik_AIO_config.txt";
@@ -10,51 +11,158 @@ struct Box
     QMessageBox::Icon icon;
     QString title, text;
 };
-// What a user sees of the window. In an expected text "%n" stands for any figure.
+// What a user sees of the window, one line per widget. In an expected text "%n" stands for any figure.
 struct Face
 {
     bool busy = false; // a transfer runs: the stop button, both lists disabled
     bool install = false, folder = true;
     QString status, total = QStringLiteral(": 0.00 KB/0.00 KB"), speed = QStringLiteral(": 0.00 Kb/s");
     QString bar = QStringLiteral("hidden"); // else "minimum-maximum value"
-    QStringList lines() const; // one line per widget
+    QStringList lines() const
+    {
+        const auto on = [](bool enabled) { return QLatin1String(enabled ? " on" : " off"); };
+        return {(busy ? QStringLiteral("btnDownload '  Dừng' 1452778310_Cancel on")
+                      : QStringLiteral("btnDownload '  Tải về' 1498635164_download on")),
+                "btnInstall '  Cài đặt' 1464966328_adept_installer" + on(install),
+                "btnOpen 'Thư mục' 1464039768_Folder" + on(folder),
+                "btnClose '  Đóng' 1452863351_cross-button on",
+                "cbName" + on(!busy),
+                "cbVer" + on(!busy),
+                "lbl_Total " + total,
+                "lbl_Speed " + speed,
+                "status " + status,
+                "progressBar " + bar};
+    }
 };
 // Sets the home folder the program saves under. Windows takes it from the user's profile, and
 // from USERPROFILE where the profile's folder does not exist (so in the Windows tests' Wine prefix).
-void setHome(const QString &path);
+inline void setHome(const QString &path)
+{
+    qputenv("HOME", QFile::encodeName(path));
+#ifdef Q_OS_WIN
+    qputenv("USERPROFILE", QDir::toNativeSeparators(path).toLocal8Bit());
+#endif
+}
 // A catalogue of one product, "P", with one active version; `extra` adds members to the version.
-QByteArray catalogueWith(const QString &version, const QString &link, const QJsonObject &extra = {});
-// What the window tests share: the server standing in for every host, a
-// fresh HOME per test (startTest/endTest from init/cleanup), message boxes
-// recorded and closed as a user would, and what the window hands to the desktop.
+inline QByteArray catalogueWith(const QString &version, const QString &link, const QJsonObject &extra = {})
+{
+    QJsonObject entry {{"active", true}, {"downloadlink", link}, {"changelist", "notes"}};
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        entry.insert(it.key(), it.value());
+    return QJsonDocument(QJsonObject {{"P", QJsonObject {{"data", QJsonObject {{version, entry}}}}}}).toJson();
+}
+// What the window tests share: the server standing in for every host, a fresh HOME per test (startTest and
+// endTest, from init and cleanup), message boxes recorded and closed as a user would, and what the window hands
+// to the desktop.
 class Fixture : public QObject
 {
     Q_OBJECT
 public:
-    Fixture();
+    Fixture()
+    {
+        qRegisterMetaType<QNetworkReply *>();
+        QNetworkProxy::setApplicationProxy({QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), server.port()});
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, &Fixture::closeModalBox);
+        poll->start(20); // also fires inside a box's own event loop
+        // The install action sends file: URLs; the folder action a URL without a scheme.
+        for (const QString &scheme : {QString(), QStringLiteral("file")})
+            QDesktopServices::setUrlHandler(scheme, this, "openOnDesktop");
+    }
 
 protected:
-    void startTest();
-    void endTest();
+    void startTest()
+    {
+        server.reset();
+        boxes.clear(), desktop.clear(), changesShown.clear();
+        home = std::make_unique<QTemporaryDir>();
+        setHome(home->path());
+    }
+    void endTest()
+    {
+        window.reset(); // before what it wrote is looked at or removed
+        home.reset();
+    }
     // Builds the window with this answer to its catalogue request, and waits until it has been read.
-    void open(const Reply &catalogue);
+    void open(const Reply &catalogue)
+    {
+        server.on(CataloguePath, catalogue);
+        window = std::make_unique<Tovik_all_in_one>();
+        window->show();
+        auto *changes = window->findChild<QPlainTextEdit *>();
+        connect(changes, &QPlainTextEdit::textChanged, this, [=] { changesShown << changes->toPlainText(); });
+        // The first manager the window makes is the catalogue's.
+        QSignalSpy read(window->findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
+        QVERIFY(read.wait(10000));
+    }
     void open(const QByteArray &catalogue) { open(reply(200, catalogue)); }
     void clickDownload() const { QTest::mouseClick(button("btnDownload"), Qt::LeftButton); }
-    bool waitForBoxes(int n, int ms = 30000) const
+    bool waitForBoxes(int n) const
     {
-        return QTest::qWaitFor([&] { return boxes.size() >= n; }, ms);
+        return QTest::qWaitFor([&] { return boxes.size() >= n; }, 30000);
     }
-    QStringList face() const; // as Face::lines, read from the window
-    void verifyFace(const Face &expected) const;
-    // `actual`, with each line that matches its line of `wanted` ("%n": any figure) written as wanted.
-    static QStringList asExpected(QStringList actual, const QStringList &wanted);
+    // As Face::lines, read from the window; an image is named by the file it was read from.
+    QStringList face() const
+    {
+        static QMap<QString, QImage> images; // read once: checks run while the window waits on a timer
+        for (const QString &file : images.isEmpty() ? QDir(QStringLiteral(":/Icons")).entryList() : QStringList())
+            images[QFileInfo(file).baseName()] = QIcon(":/Icons/" + file).pixmap(16).toImage();
+        QStringList lines;
+        for (const char *name : {"btnDownload", "btnInstall", "btnOpen", "btnClose"})
+            lines << QStringLiteral("%1 '%2' %3 %4")
+                             .arg(name, button(name)->text(),
+                                  images.key(button(name)->icon().pixmap(16).toImage(), QStringLiteral("no image")),
+                                  button(name)->isEnabled() ? "on" : "off");
+        for (const char *name : {"cbName", "cbVer"})
+            lines << name + QLatin1String(window->findChild<QComboBox *>(name)->isEnabled() ? " on" : " off");
+        const QString shown
+                = QStringLiteral("%1-%2 %3").arg(bar()->minimum()).arg(bar()->maximum()).arg(bar()->value());
+        return lines << "lbl_Total " + label("lbl_Total")->text() << "lbl_Speed " + label("lbl_Speed")->text()
+                     << "status " + status() << "progressBar " + (bar()->isVisible() ? shown : "hidden");
+    }
+    // The whole face, and the speed counted once a second only while a transfer runs.
+    void verifyFace(const Face &expected) const
+    {
+        const QStringList wanted = expected.lines();
+        QCOMPARE(asExpected(face(), wanted), wanted);
+        const QTimer *tick = window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        QCOMPARE(tick->isActive() ? tick->interval() : 0, expected.busy ? 1000 : 0);
+    }
+    // `actual`, with each line that matches its line of `wanted` ("%n": any figure) written as wanted, so that
+    // the first line that differs shows.
+    static QStringList asExpected(QStringList actual, const QStringList &wanted)
+    {
+        for (int i = 0; i < qMin(actual.size(), wanted.size()); ++i) {
+            const QString pattern = QRegularExpression::escape(wanted[i]).replace("\\%n", "[0-9.]+");
+            actual[i] = QRegularExpression('^' + pattern + '$').match(actual[i]).hasMatch() ? wanted[i] : actual[i];
+        }
+        return actual;
+    }
     QPushButton *button(const char *name) const { return window->findChild<QPushButton *>(QLatin1String(name)); }
     QLabel *label(const char *name) const { return window->findChild<QLabel *>(QLatin1String(name)); }
     QProgressBar *bar() const { return window->findChild<QProgressBar *>(); }
     QString status() const { return window->statusBar()->currentMessage(); }
-    bool write(const QString &path, const QByteArray &content) const; // files under HOME, relative to it
-    QByteArray read(const QString &path) const;
-    QStringList files() const;
+    // Files under HOME, by their paths relative to it.
+    bool write(const QString &path, const QByteArray &content) const
+    {
+        QDir().mkpath(QFileInfo(home->filePath(path)).path());
+        QFile file(home->filePath(path));
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    }
+    QByteArray read(const QString &path) const
+    {
+        QFile file(home->filePath(path));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    QStringList files() const
+    {
+        QStringList found;
+        QDirIterator it(home->path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found.append(QDir(home->path()).relativeFilePath(it.next()));
+        found.sort();
+        return found;
+    }
     TestServer server;
     std::unique_ptr<QTemporaryDir> home;
     std::unique_ptr<Tovik_all_in_one> window;
@@ -67,5 +175,10 @@ private slots:
         if (url.isValid())
             desktop.append(url);
     }
-    void closeModalBox();
+    void closeModalBox()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box && box->isVisible())
+            boxes.append({box->icon(), box->windowTitle(), box->text()}), box->done(QMessageBox::Ok);
+    }
 };
