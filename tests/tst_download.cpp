@@ -71,8 +71,7 @@ QString sha256(const QByteArray &bytes)
 struct Case
 {
     Routes routes;
-    QMessageBox::Icon icon = QMessageBox::Information;
-    QString text; // empty: the success text
+    QString text; // the box's text, empty when saved
     QByteArray file = Body; // what the saved file holds afterwards
     QStringList sent {Get}; // the download's requests, as ask() writes them
     int restarts = 0; // times the bar goes back
@@ -92,9 +91,9 @@ struct Case
         : routes {{"", h}}
     {
     }
-    Case &fails(const QString &why, int requests = 1, QMessageBox::Icon kind = QMessageBox::Critical)
+    Case &fails(const QString &why, int requests = 1)
     {
-        std::tie(icon, text, file, sent) = std::make_tuple(kind, why, Earlier, QStringList(Get).mid(0, requests));
+        std::tie(text, file, sent) = std::make_tuple(why, Earlier, QStringList(Get).mid(0, requests));
         return *this;
     }
     Case &sends(const QStringList &requests, int backs = 0, const QByteArray &holding = Body)
@@ -130,7 +129,7 @@ struct Case
     Case &stopping(Stop when)
     {
         stop = when;
-        return fails(QStringLiteral("Đã hủy tải về."), 1, QMessageBox::Warning);
+        return fails(QStringLiteral("Đã hủy tải về."));
     }
 };
 } // namespace
@@ -337,16 +336,13 @@ void DownloadTest::downloads()
     if (!c.fresh)
         QVERIFY(write(Saved, expected[Saved] = Earlier));
 #ifdef Q_OS_WIN // shares reading only, as an antivirus or an open installer does: the file cannot be replaced
-    const auto hold = [&] {
-        return CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(home->filePath(Saved)).utf16()),
-                           GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    };
-    std::unique_ptr<void, decltype(&CloseHandle)> held(tag.startsWith("held open") ? hold() : nullptr, &CloseHandle);
+    const QString native = QDir::toNativeSeparators(home->filePath(Saved));
+    HANDLE held = tag.startsWith("held open")
+            ? CreateFileW(reinterpret_cast<const wchar_t *>(native.utf16()), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                          OPEN_EXISTING, 0, nullptr)
+            : nullptr;
     std::thread releaser; // lets go of the file while the window waits for it on the GUI thread
-    const auto joined = qScopeGuard([&] {
-        if (releaser.joinable())
-            releaser.join();
-    });
+    const auto released = qScopeGuard([&] { releaser.joinable() ? releaser.join() : void(held && CloseHandle(held)); });
 #endif
     if (c.overMargin >= 0) {
         const qint64 room = QStorageInfo(home->filePath(QFileInfo(Saved).path())).bytesAvailable() - Margin;
@@ -373,7 +369,7 @@ void DownloadTest::downloads()
             lostAt << server.now();
 #ifdef Q_OS_WIN
         if (message == saving && tag == "held open for 300 ms")
-            releaser = std::thread([h = held.release()] { Sleep(300), CloseHandle(h); });
+            releaser = std::thread([h = std::exchange(held, nullptr)] { Sleep(300), CloseHandle(h); });
 #endif
         if (c.stop == OnLost && message == lost)
             clickDownload();
@@ -405,8 +401,9 @@ void DownloadTest::downloads()
     QTest::qWait(50);
     const QString text = saved ? c.saved + QStringLiteral(" tải về hoàn tất") : c.text;
     QCOMPARE(boxes.size(), 1);
+    const int icon = saved ? QMessageBox::Information : c.stop ? QMessageBox::Warning : QMessageBox::Critical;
     QCOMPARE(QStringList({QString::number(boxes[0].icon), boxes[0].title, boxes[0].text}),
-             QStringList({QString::number(c.icon), saved ? "Thông báo" : "Lỗi", text}));
+             QStringList({QString::number(icon), saved ? "Thông báo" : "Lỗi", text})); // a warning: stopped
     // Started; each time the connection was lost, with the bar and amounts kept and nothing coming in, and
     // again once it was asked for again; saving, the last byte's report having turned the face idle; the outcome.
     QStringList wanted = c.sent.isEmpty() ? QStringList() : started.lines();
