@@ -163,6 +163,21 @@ private slots:
     }
     void downloads_data();
     void downloads();
+    // Closing the window during a download ends it at once, without a question, and leaves the earlier copy alone.
+    void closeWhileDownloading()
+    {
+        QVERIFY(write(Saved, Earlier));
+        open(catalogueWith("1.0", Link));
+        server.on("/dl/setup.exe", Reply {reply(200, pattern(8 << 20)).bytes, -1, false, 16 * 1024});
+        clickDownload();
+        QTRY_VERIFY(bar()->value() > 0);
+        QTest::mouseClick(button("btnClose"), Qt::LeftButton);
+        QVERIFY(!window->isVisible());
+        window.reset();
+        QCOMPARE(boxes.size(), 0);
+        QCOMPARE(files(), QStringList(Saved));
+        QCOMPARE(read(Saved), Earlier);
+    }
 };
 void DownloadTest::downloads_data()
 {
@@ -393,6 +408,8 @@ void DownloadTest::downloads()
         QVERIFY(QMetaObject::invokeMethod(window.get(), "Download", Q_RETURN_ARG(QNetworkReply *, second),
                                           Q_ARG(QUrl, QUrl(Link))));
         QCOMPARE(second, nullptr);
+        QTest::mouseClick(button("btnInstall"), Qt::LeftButton); // the earlier copy, while the new one comes
+        QCOMPARE(std::exchange(desktop, {}), QList<QUrl>({QUrl::fromLocalFile(home->filePath(Saved))}));
         clickDownload();
         QCOMPARE(boxes.size(), 1); // the whole stop runs inside the click
     }

@@ -3,8 +3,6 @@
 // (names that climb out find folders there to open). Linked with libFuzzer when TOVIK_FUZZ is on, else with the
 // replay main below.
 #include "fixture.h"
-#include <QtTest>
-#include <QtWidgets>
 namespace {
 void check(bool ok, const char *what, const QString &detail)
 {
@@ -21,17 +19,6 @@ struct Fuzz : Fixture
         for (const char *folder : {"home/TovikAIO/Files/1.0", "home/secret"})
             write(QLatin1String(folder) + "/setup.exe", {});
     }
-    void checkFileActions()
-    {
-        const QString downloads = home->filePath(QStringLiteral("home/TovikAIO/Files/"));
-        desktop.clear();
-        for (const char *action : {"btnOpen", "btnInstall"})
-            button(action)->click();
-        for (const QUrl &url : desktop) {
-            const QString path = QDir::cleanPath(url.isLocalFile() ? url.toLocalFile() : url.path(QUrl::FullyDecoded));
-            check(path.startsWith(downloads) || path + '/' == downloads, "opens outside the downloads folder", path);
-        }
-    }
     void run(const QByteArray &catalogue)
     {
         open(catalogue);
@@ -42,7 +29,15 @@ struct Fuzz : Fixture
             check(versions->currentIndex() == versions->count() - 1, "last version not current", products->itemText(p));
             for (int v = 0; v < versions->count(); ++v) {
                 versions->setCurrentIndex(v);
-                checkFileActions();
+                desktop.clear();
+                button("btnOpen")->click();
+                button("btnInstall")->click();
+                const QString downloads = home->filePath(QStringLiteral("home/TovikAIO/Files/"));
+                for (const QUrl &url : desktop) {
+                    const QString path
+                            = QDir::cleanPath(url.isLocalFile() ? url.toLocalFile() : url.path(QUrl::FullyDecoded));
+                    check(path.startsWith(downloads) || path + '/' == downloads, "opens outside the downloads", path);
+                }
             }
         }
         window.reset();
