@@ -1,5 +1,4 @@
-// The window's face at every display scaling; the catalogue's lists, and the
-// folder and install buttons that each choice sets.
+// The face at every display scaling; the catalogue's lists, and the folder and install buttons each choice sets.
 #include "display_scaling.h"
 #include "fixture.h"
 #include "tovik_all_in_one.h"
@@ -127,11 +126,12 @@ private slots:
                 << answer("{'n':1,'s':'x','data':{'data':{'1':{ON}}},"
                           "'a':{'data':[{ON}]},'b':{'data':'1'},'c':{'data':1}}")
                 << "a [] | b [] | c [] | data [1] '' | n [] '' | s [] | ~/ and ~//";
-        QTest::newRow("change lists as plain text, a number or true as none; the later name wins")
-                << answer("{'P':{},'P':{'data':{'1':{ON,'changelist':'x','changelist':'1\\n<b>2</b>'}}},"
+        QTest::newRow("change lists: plain text; 7 or true as none; later names win; the product left shown first")
+                << answer("{'P':{},'P':{'data':{'':{'changelist':'P'},"
+                          "'1':{ON,'changelist':'x','changelist':'1\\n<b>2</b>'}}},"
                           "'Q':{'data':{'1':{ON,'changelist':7}}},"
                           "'R':{'data':{'1':{ON,'changelist':true},'2':{ON,'active':false}}}}")
-                << "P [1] '1\n<b>2</b>' | Q [1] '' '' | R [1] '' '' | off and off";
+                << "P [1] '1\n<b>2</b>' | Q [1] 'P' '' | R [1] '' '' | off and off";
         QTest::newRow("an error status, a BOM, then an object, a NUL and anything")
                 << reply(500, "\xEF\xBB\xBF{\"P\":{}}" + QByteArray(1, 0) + "]]") << "P [] | nothing and off";
         for (const QByteArray &body :

@@ -35,8 +35,8 @@ private slots:
         QTest::newRow("a catalogue byte") << legacy << "notes → notez" << false;
         QTest::newRow("a key id byte") << demo << "9pdiHNvX → 9pdiHNvY" << false; // as in .pub
         QTest::newRow("algorithm Ed as ed") << legacy << "\nRW → \nZW" << false; // in base64
-        QTest::newRow("first line without its prefix") << demo << "untrusted comment: → untrusted-comment: " << false;
-        QTest::newRow("third line without its prefix") << demo << "\ntrusted comment: → \ntrusted-comment: " << false;
+        QTest::newRow("first line without its prefix") << demo << "untrusted comment → untrusted-comment" << false;
+        QTest::newRow("third line without its prefix") << demo << "\ntrusted comment → \ntrusted-comment" << false;
         QTest::newRow("trusted comment byte") << demo << "comment: T → comment: U" << false;
         // One byte more in the base64 of the 74-byte line, two more in that of the 64-byte line.
         QTest::newRow("signature line of 75 bytes") << demo << "=\ntrusted → A\ntrusted" << false;
