@@ -175,6 +175,9 @@ private slots:
         verifyFace({false, !seen.endsWith("and off"), !seen.contains(QRegularExpression("(^| )off and")), QString(),
                     ": 0.00 KB/ 0.00 KB"});
         QCOMPARE(boxes.size(), 0);
+        QCOMPARE(server.requests.size(), 1); // the catalogue, once: never again, even after a failure
+        QTest::mouseClick(button("btnClose"), Qt::LeftButton);
+        QVERIFY(!window->isVisible());
     }
 };
 QTEST_MAIN(FaceAndCatalogueTest)
