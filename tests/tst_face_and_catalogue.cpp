@@ -143,7 +143,8 @@ private slots:
         QTest::newRow("8 MiB announced") << reply(200, exact) << "P [] | nothing and off";
         QTest::newRow("8 MiB unannounced")
                 << Reply {chunked(exact).bytes, -1, false, 16 << 20} << "P [] | nothing and off";
-        QTest::newRow("over 8 MiB unannounced") << Reply {chunked(exact + ' ').bytes, -1, false, 16 << 20} << untouched;
+        QTest::newRow("over 8 MiB unannounced, ended before it can be stopped")
+                << Reply {chunked(exact + ' ').bytes, -1, false, 0, true} << untouched;
         QTest::newRow("the file saved, its name decoded")
                 << one("1.0", setup) << "P [1.0] 'notes' | ~/1.0 and ~/1.0/set up.exe";
         QTest::newRow("neither") << one("3.0", setup) << "P [3.0] 'notes' | off and off";

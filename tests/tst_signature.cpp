@@ -54,7 +54,8 @@ private slots:
         QByteArray signature = read("c.minisig");
         const QByteArray from = edit.section(" → ", 0, 0).toLatin1(), to = edit.section(" → ", 1).toLatin1();
         (signature.contains(from) ? signature : catalogue).replace(from, to);
-        server.on(QByteArray(CataloguePath) + ".minisig", edit == "404" ? reply(404, {}) : reply(200, signature));
+        server.on(QByteArray(CataloguePath) + ".minisig",
+                  edit == "404" ? reply(404, {}) : Reply {reply(200, signature).bytes, -1, false, 0, true});
         open(catalogue);
         QSignalSpy read(window->findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
         QVERIFY(read.wait(10000));

@@ -6,6 +6,7 @@
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
+#include <QThread>
 #include <QTimer>
 #include <functional>
 // One request as it came over the wire.
@@ -23,6 +24,7 @@ struct Reply
     qint64 cutAt = -1; // >= 0: send only this many bytes
     bool stall = false; // then keep the connection open and silent, else close it
     int paceBytes = 0; // > 0: at most this many bytes every 10 ms
+    bool hold = false; // the client gets it all before its own thread runs again: see send()
     Reply operator()(const Request &) const { return *this; } // the same answer to every request
 };
 // A response with Content-Length; extra header lines end with "\r\n".
@@ -121,6 +123,10 @@ private:
             if ((sent += piece) < bytes.size())
                 return;
             timer->stop();
+            if (answer.hold) { // this thread is the window's too: the window's network thread reads it all first
+                while (socket->bytesToWrite() && socket->waitForBytesWritten(1000)) { }
+                QThread::msleep(100);
+            }
             if (!answer.stall)
                 socket->disconnectFromHost();
         });
