@@ -103,7 +103,8 @@ private slots:
                                "btnClose 409,199 81x31:   Đóng", "label_7 15,215 41x16: Total",
                                "label_8 15,197 41x16: Speed", "btnInstall 160,199 81x31 disabled:   Cài đặt",
                                "btnDownload 326,199 81x31:   Tải về", "label_3 13,74 61x16 Tahoma: Thông tin",
-                               "label_4 13,90 61x16 Tahoma: phiên bản", "btnOpen 243,199 81x31 disabled: Thư mục"}));
+                               "label_4 13,90 61x16 Tahoma: phiên bản", // no folder yet
+                               "btnOpen 243,199 81x31 disabled: Thư mục"}));
     }
     void catalogue_data()
     {
