@@ -1,8 +1,8 @@
 /* What another user could plant where OpenSSL looks for its configuration.
  * Built as a DLL, it leaves "<its own path>.loaded" behind when anything loads
  * it. Built with -DCONTROL, it is a program that asks OpenSSL for its
- * configuration as OpenSSL's own start-up would, and prints the folder it
- * reads it from: the plant is proven real before the program is shown to
+ * configuration as OpenSSL's own start-up would when told "read", and
+ * prints the folder it reads it from: the plant is proven real before the program is shown to
  * ignore it. */
 #include <windows.h>
 
@@ -10,10 +10,12 @@
 #include <openssl/crypto.h>
 #include <stdio.h>
 
-int main(void)
+int main(int argc, char **argv)
 {
+    (void)argv;
     puts(OpenSSL_version(OPENSSL_DIR));
-    OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CONFIG, NULL);
+    if (argc > 1) /* "read" */
+        OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CONFIG, NULL);
     return 0;
 }
 #else
