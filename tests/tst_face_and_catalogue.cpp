@@ -105,6 +105,24 @@ private slots:
                                "btnDownload 326,199 81x31:   Tải về", "label_3 13,74 61x16 Tahoma: Thông tin",
                                "label_4 13,90 61x16 Tahoma: phiên bản", // no folder yet
                                "btnOpen 243,199 81x31 disabled: Thư mục"}));
+        // A download under way: its bar lies whole in the window, under no other widget, and is drawn.
+        const QByteArray half = reply(200, QByteArray(1000, 'x')).bytes;
+        server.on("/dl/setup.exe", Reply {half, half.size() - 500, true});
+        clickDownload();
+        QTRY_COMPARE(bar()->value(), 500);
+        const QRect barRect(bar()->mapTo(window.get(), QPoint()), bar()->size());
+        QVERIFY(window->rect().contains(barRect));
+        for (QWidget *widget : window->findChildren<QWidget *>())
+            if (widget->isVisible() && !widget->isWindow() && !bar()->isAncestorOf(widget)) {
+                const QRect r(widget->mapTo(window.get(), QPoint()), widget->size());
+                QVERIFY2(widget->isAncestorOf(bar()) ? r.contains(barRect) : !r.intersects(barRect),
+                         qPrintable(widget->objectName()));
+            }
+        const auto shown = [&](qreal along) {
+            const QPointF point(barRect.x() + barRect.width() * along, barRect.center().y());
+            return screen->grabWindow(window->winId()).toImage().pixel((point * scale).toPoint());
+        };
+        QTRY_VERIFY(shown(0.25) != shown(0.75)); // the filled half, then the empty one
     }
     void catalogue_data()
     {

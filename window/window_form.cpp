@@ -22,6 +22,7 @@ constexpr int WindowWidth = 520;
 constexpr int WindowHeight = 290;
 const QSize WindowIconSize(16, 16);
 const QSize ButtonIconSize(20, 20);
+const QRect ProgressBarGeometry(10, 252, 501, 10);
 
 const char InstallerImage[] = ":/Icons/1464966328_adept_installer.png";
 const char CrossImage[] = ":/Icons/1452863351_cross-button.png";
@@ -82,7 +83,7 @@ void WindowForm::setupUi(QMainWindow *window)
     centralWidget = createChild<QWidget>(window, "centralWidget");
 
     progressBar = createChild<QProgressBar>(centralWidget, "progressBar");
-    progressBar->setGeometry(QRect(10, 252, 501, 10));
+    progressBar->setGeometry(ProgressBarGeometry);
     progressBar->setValue(0);
     progressBar->setTextVisible(false);
 
@@ -157,6 +158,11 @@ void WindowForm::setupUi(QMainWindow *window)
 
     statusBar = createChild<QStatusBar>(window, "statusBar");
     window->setStatusBar(statusBar);
+    // The status bar is as tall as the system's status-bar font asks, which can be more than the face leaves
+    // under the progress bar (a large text setting; under Wine, a stand-in for a missing font): it gets that
+    // room at most, so that it never stands over the bar.
+    const int roomUnderBar = WindowHeight - ProgressBarGeometry.bottom() - 1;
+    statusBar->setFixedHeight(qMin(statusBar->sizeHint().height(), roomUnderBar));
 
     setTexts(*this, window);
 
