@@ -57,6 +57,7 @@ Transfer::Transfer(QNetworkAccessManager *manager, const QUrl &url, const QStrin
     , dice(Timings::retrySeed())
 {
     retryTimer.setSingleShot(true);
+    retryTimer.setTimerType(Qt::PreciseTimer); // a coarse one fires on ticks shared by every process
     connect(&retryTimer, &QTimer::timeout, this, [this] {
         send(!resumable ? Ask::First : mayAppend() ? Ask::Resume : Ask::Restart); // First: nothing taken yet
         emit connectionLost(false);
