@@ -212,12 +212,11 @@ void Transfer::replyFinished()
         return;
     }
     drain(true);
-    if (serverWaitMs >= 0 && !file->hasFailed()) {
-        retry(false, failure); // a busy server said when to come back
-        return;
-    }
     if (failure != Outcome::Running || file->hasFailed()) {
-        end(file->hasFailed() ? Outcome::SaveFailed : failure);
+        if (serverWaitMs >= 0 && !file->hasFailed())
+            retry(false, failure); // a busy server said when to come back
+        else
+            end(file->hasFailed() ? Outcome::SaveFailed : failure);
         return;
     }
     const qint64 written = file->bytesWritten();
