@@ -5,6 +5,7 @@
 #include "streamed_file.h"
 #include "timings.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -18,11 +19,30 @@ constexpr int MaxIdleRetries = 3;
 constexpr int DiskWaitMs = 5;
 // Room left on the volume beyond the announced length.
 constexpr qint64 FreeSpaceMargin = 16 * 1024 * 1024;
+// A longer wait is no wait but a mistake, such as a Unix time.
+constexpr qint64 LongestSaneWaitMs = 365LL * 24 * 3600 * 1000;
 
 bool isIdentity(const QByteArray &encoding)
 {
     const QByteArray name = encoding.trimmed().toLower();
     return name.isEmpty() || name == "identity";
+}
+
+// What a 503 or 429 asks to wait before the next request, in this build's
+// milliseconds: -1 when it asks nothing that can be read.
+int retryAfterMs(const QNetworkReply &reply)
+{
+    const QByteArray value = reply.rawHeader("Retry-After").trimmed();
+    bool isNumber = false;
+    const qint64 seconds = value.toLongLong(&isNumber);
+    const QDateTime at = QDateTime::fromString(QString::fromLatin1(value), Qt::RFC2822Date);
+    QDateTime sent = QDateTime::fromString(QString::fromLatin1(reply.rawHeader("Date")), Qt::RFC2822Date);
+    if (!sent.isValid())
+        sent = QDateTime::currentDateTimeUtc(); // the server's clock, else ours
+    const qint64 ms = isNumber ? qMin(seconds, LongestSaneWaitMs) * 1000 : at.isValid() ? sent.msecsTo(at) : -1;
+    if (ms < 0 || ms > LongestSaneWaitMs)
+        return -1;
+    return int(qMin<qint64>(ms, Timings::RetryAfterCapSeconds * 1000) * Timings::SecondMs / 1000);
 }
 
 } // namespace
@@ -34,10 +54,12 @@ Transfer::Transfer(QNetworkAccessManager *manager, const QUrl &url, const QStrin
     , url(url)
     , path(path)
     , expectedDigest(sha256)
+    , dice(Timings::retrySeed())
 {
     retryTimer.setSingleShot(true);
+    retryTimer.setTimerType(Qt::PreciseTimer); // a coarse one fires on ticks shared by every process
     connect(&retryTimer, &QTimer::timeout, this, [this] {
-        send(mayAppend() ? Ask::Resume : Ask::Restart);
+        send(!resumable ? Ask::First : mayAppend() ? Ask::Resume : Ask::Restart); // First: nothing taken yet
         emit connectionLost(false);
     });
     diskWait.setSingleShot(true);
@@ -76,6 +98,7 @@ void Transfer::send(Ask ask)
     connect(reply, &QNetworkReply::finished, this, &Transfer::replyFinished);
     answer = Answer::Unchecked;
     failure = Outcome::Running;
+    serverWaitMs = -1;
     rangeAsked = ask == Ask::Resume;
     askedAgain = ask != Ask::First;
     furthest = qMax(furthest, file->bytesWritten());
@@ -105,6 +128,8 @@ void Transfer::checkAnswer()
         takeWholeBody();
     } else {
         refuse(askedAgain ? Outcome::CutShort : Outcome::NothingReceived);
+        if (status == 503 || status == 429)
+            serverWaitMs = retryAfterMs(*reply);
     }
 }
 
@@ -188,7 +213,10 @@ void Transfer::replyFinished()
     }
     drain(true);
     if (failure != Outcome::Running || file->hasFailed()) {
-        end(file->hasFailed() ? Outcome::SaveFailed : failure);
+        if (serverWaitMs >= 0 && !file->hasFailed())
+            retry(false, failure); // a busy server said when to come back
+        else
+            end(file->hasFailed() ? Outcome::SaveFailed : failure);
         return;
     }
     const qint64 written = file->bytesWritten();
@@ -215,15 +243,18 @@ void Transfer::replyFinished()
     }
 }
 
-void Transfer::retry(bool broughtBytes)
+void Transfer::retry(bool broughtBytes, Outcome otherwise)
 {
     if (broughtBytes)
         idleRetries = 0;
     if (idleRetries >= MaxIdleRetries) {
-        end(Outcome::CutShort);
+        end(otherwise);
         return;
     }
-    retryTimer.start(Timings::RetryBaseMs << idleRetries);
+    // Between half and all of the doubling wait, so that clients dropped
+    // together do not all come back together.
+    const int wait = Timings::RetryBaseMs << idleRetries;
+    retryTimer.start(serverWaitMs >= 0 ? serverWaitMs : dice.bounded(wait / 2, wait + 1));
     ++idleRetries;
     emit connectionLost(true);
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
@@ -46,7 +47,7 @@ public:
 signals:
     // Bytes in the file so far, and the announced length (-1: not announced).
     void progress(qint64 bytesRead, qint64 totalBytes);
-    // True: the connection was lost and a retry waits; false: asking again.
+    // True: the connection was lost, or a busy server asked to wait, and a retry waits; false: asking again.
     void connectionLost(bool waiting);
     void ended(QNetworkReply *last);
 
@@ -64,7 +65,7 @@ private:
     void refuse(Outcome why);
     void drain(bool all = false);
     void replyFinished();
-    void retry(bool broughtBytes);
+    void retry(bool broughtBytes, Outcome otherwise = Outcome::CutShort);
     void verify();
     void settle();
     void end(Outcome why);
@@ -78,6 +79,7 @@ private:
     QPointer<QNetworkReply> reply;
     QTimer retryTimer;
     QTimer diskWait;
+    QRandomGenerator dice; // spreads the retry waits
 
     Answer answer = Answer::Unchecked;
     Outcome failure = Outcome::Running; // decided while the reply still runs
@@ -93,4 +95,5 @@ private:
     bool restartedForDigest = false;
     qint64 furthest = 0; // the most bytes the file had held when the current reply was asked
     int idleRetries = 0; // retries in a row that brought no byte
+    int serverWaitMs = -1; // what a busy server asked to wait; -1: nothing
 };
