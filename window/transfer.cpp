@@ -148,8 +148,9 @@ void Transfer::refuse(Outcome why)
 }
 
 // While the disk lags behind, the rest stays in the reply, which then stops
-// reading from the network, and is taken a little later: the window never
-// waits for the disk. At the reply's end `all` takes everything.
+// reading from the network, and is taken a little later: the window does not
+// wait for the disk, except where isBehind() says it does (Linux before 6.5,
+// or a disk behind for a second). At the reply's end `all` takes everything.
 void Transfer::drain(bool all)
 {
     if (!reply || !reply->isReadable())
