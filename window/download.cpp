@@ -310,13 +310,10 @@ void Tovik_all_in_one::on_btnInstall_clicked()
 
 void Tovik_all_in_one::on_btnOpen_clicked()
 {
-    // Read as a web address, a '%', '#' or '?' in the folder's name would name
-    // another place, even one above the downloads folder ("%2E%2E"): such a
-    // folder is handed over as a local file instead. So is every folder on
-    // Windows, where the drive ("C:") would read as an address's scheme.
-    static const QRegularExpression addressSyntax(QStringLiteral("[%#?]|^[A-Za-z]:"));
-    QDesktopServices::openUrl(downloadFolder.contains(addressSyntax) ? QUrl::fromLocalFile(downloadFolder)
-                                                                     : QUrl(downloadFolder, QUrl::TolerantMode));
+    // A local file's URL: read as a web address, a blank or a Vietnamese letter
+    // would be handed over percent-encoded, and a '%', '#' or '?' would name
+    // another place; on Windows the drive ("C:") would read as a scheme.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(downloadFolder));
 }
 
 void Tovik_all_in_one::on_btnClose_clicked()

@@ -16,7 +16,7 @@ namespace {
 constexpr int MaxIdleRetries = 3;
 // How often a transfer held back by a slow disk looks again.
 constexpr int DiskWaitMs = 5;
-// Room left on the volume beyond the announced length.
+// Room kept free for the system: half of the free space, at most this.
 constexpr qint64 FreeSpaceMargin = 16 * 1024 * 1024;
 
 bool isIdentity(const QByteArray &encoding)
@@ -133,10 +133,12 @@ void Transfer::takeWholeBody()
         emit progress(0, total);
 }
 
+// A difference, not a sum: a hostile length near the largest qint64 cannot wrap around.
 bool Transfer::fitsOnDisk() const
 {
     const QStorageInfo volume(QFileInfo(path).absolutePath());
-    return total < 0 || !volume.isValid() || volume.bytesAvailable() >= total + FreeSpaceMargin;
+    const qint64 free = volume.bytesAvailable();
+    return total < 0 || !volume.isValid() || total <= free - qMin(FreeSpaceMargin, free / 2);
 }
 
 // The reply is stopped from the event loop, not from inside its own signal.
