@@ -164,20 +164,72 @@ private slots:
     }
     void downloads_data();
     void downloads();
-    // Closing the window during a download ends it at once, without a question, and leaves the earlier copy alone.
+    void closeWhileDownloading_data()
+    {
+        QTest::addColumn<bool>("allIn");
+        QTest::newRow("transferring") << false;
+        QTest::newRow("every byte in") << true; // closed at the last byte's report, before the reply has ended
+    }
+    // Closing the window during a download ends it at once, without a question, and leaves the earlier copy alone;
+    // a file whose every byte is in is saved first, and its outcome told.
     void closeWhileDownloading()
     {
+        QFETCH(bool, allIn);
         QVERIFY(write(Saved, Earlier));
         open(catalogueWith("1.0", Link));
-        server.on("/dl/setup.exe", Reply {reply(200, pattern(8 << 20)).bytes, -1, false, 16 * 1024});
+        server.on("/dl/setup.exe",
+                  allIn ? reply(200, Body) : Reply {reply(200, pattern(8 << 20)).bytes, -1, false, 16 * 1024});
+        QByteArray atClose;
+        connect(bar(), &QProgressBar::valueChanged, window.get(), [&](int value) {
+            if (atClose.isNull() && value > 0 && (!allIn || value == Body.size()))
+                QTest::mouseClick(button("btnClose"), Qt::LeftButton), atClose = read(Saved);
+        });
         clickDownload();
-        QTRY_VERIFY(bar()->value() > 0);
-        QTest::mouseClick(button("btnClose"), Qt::LeftButton);
+        QTRY_VERIFY(!atClose.isNull());
         QVERIFY(!window->isVisible());
         window.reset();
-        QCOMPARE(boxes.size(), 0);
+        QCOMPARE(boxes.size(), int(allIn));
+        QVERIFY(!allIn || boxes[0].text == QStringLiteral("setup.exe tải về hoàn tất"));
         QCOMPARE(files(), QStringList(Saved));
-        QCOMPARE(read(Saved), Earlier);
+        QCOMPARE(atClose, allIn ? Body : Earlier);
+        QCOMPARE(read(Saved), atClose);
+    }
+    // The face is idle while a file whose every byte is in settles: picking another version then and pressing
+    // "Tải về" renames nothing of that outcome, and the click downloads the version picked once it is told.
+    void anotherVersionWhileSaving()
+    {
+        const auto entry = [](const QString &file) {
+            return QJsonObject {{"active", true}, {"downloadlink", "http://files.example/dl/" + file}};
+        };
+        const QJsonObject both {{"1.0", entry("setup.exe")}, {"2.0", entry("b.exe")}};
+        open(QJsonDocument(QJsonObject {{"P", QJsonObject {{"data", both}}}}).toJson());
+        auto *versions = window->findChild<QComboBox *>("cbVer");
+        versions->setCurrentText("1.0");
+        server.on("/dl/setup.exe", reply(200, Body));
+        server.on("/dl/b.exe", reply(200, NewBody));
+        QStringList statuses;
+        connect(window->statusBar(), &QStatusBar::messageChanged, window.get(), [&](const QString &message) {
+            statuses << message;
+            if (message == QStringLiteral("setup.exe đang lưu file ..."))
+                versions->setCurrentText("2.0"), clickDownload();
+            if (message == QStringLiteral("b.exe đang tải ...")) // what the buttons act on after the first outcome
+                QTest::mouseClick(button("btnInstall"), Qt::LeftButton),
+                        QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
+        });
+        clickDownload();
+        QVERIFY(waitForBoxes(2));
+        QCOMPARE(statuses.join('|'),
+                 QStringLiteral("setup.exe đang tải ...|setup.exe đang lưu file ...|setup.exe tải "
+                                "về hoàn tất ...|b.exe đang tải ...|b.exe đang lưu file ...|b.exe "
+                                "tải về hoàn tất ..."));
+        QCOMPARE(boxes[0].text + '|' + boxes[1].text,
+                 QStringLiteral("setup.exe tải về hoàn tất|b.exe tải về hoàn tất"));
+        QCOMPARE(desktop,
+                 QList<QUrl>({QUrl::fromLocalFile(home->filePath(Saved)),
+                              QUrl::fromLocalFile(QFileInfo(home->filePath(Saved)).path())}));
+        const QString second = QStringLiteral("h/u/TovikAIO/Files/2.0/b.exe");
+        QCOMPARE(files(), QStringList({Saved, second}));
+        QVERIFY(read(Saved) == Body && read(second) == NewBody);
     }
 };
 void DownloadTest::downloads_data()

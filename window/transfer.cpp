@@ -27,12 +27,14 @@ bool isIdentity(const QByteArray &encoding)
 
 } // namespace
 
-Transfer::Transfer(QNetworkAccessManager *manager, const QUrl &url, const QString &path, const QByteArray &sha256,
-                   QObject *parent)
+Transfer::Transfer(QNetworkAccessManager *manager, const QUrl &url, const QString &folder, const QString &name,
+                   const QByteArray &sha256, QObject *parent)
     : QObject(parent)
     , manager(manager)
     , url(url)
-    , path(path)
+    , savedFolder(folder)
+    , savedName(name)
+    , path(folder + QLatin1Char('/') + name)
     , expectedDigest(sha256)
 {
     retryTimer.setSingleShot(true);
@@ -190,6 +192,8 @@ void Transfer::replyFinished()
         return;
     }
     drain(true);
+    if (result != Outcome::Running)
+        return; // ended while the last bytes were reported: the window closed
     if (failure != Outcome::Running || file->hasFailed()) {
         end(file->hasFailed() ? Outcome::SaveFailed : failure);
         return;
@@ -248,16 +252,34 @@ void Transfer::verify()
         end(Outcome::Damaged);
 }
 
-// The last bytes go to disk while the window stays free, so that the
-// commit's flush finds little left to write.
+// The last bytes go to disk while the window stays free (as far as isBehind()
+// can tell), so that the commit's flush finds little left to write.
 void Transfer::settle()
 {
-    if (!settling)
+    if (!settling) {
+        settling = true;
         file->handOverRest();
-    settling = true;
+        emit saving();
+        if (result != Outcome::Running)
+            return; // the window closed and finished it meanwhile
+    }
     if (file->isBehind())
         diskWait.start(DiskWaitMs);
     else
+        end(Outcome::Received);
+}
+
+void Transfer::finishNow()
+{
+    if (result != Outcome::Running)
+        return;
+    if (!settling) {
+        drain(true); // the reply may not have told its end yet
+        if (answer != Answer::Taken || failure != Outcome::Running || total <= 0 || file->bytesWritten() != total)
+            return;
+        verify(); // settles, or ends as damaged, or starts over
+    }
+    if (settling && result == Outcome::Running)
         end(Outcome::Received);
 }
 
