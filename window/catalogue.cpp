@@ -182,7 +182,13 @@ void Tovik_all_in_one::refreshFileButtons()
 {
     // A name that would leave the downloads folder is never looked up on disk.
     const bool safeFolder = SafeNames::isSafeVersionName(versionName);
-    const bool safeFile = safeFolder && SafeNames::isSafeFileName(fileName);
-    ui->btnOpen->setEnabled(safeFolder && QDir(downloadFolder).exists());
-    ui->btnInstall->setEnabled(safeFile && QFile::exists(downloadFolder + QLatin1Char('/') + fileName));
+    pointFileButtonsAt(downloadFolder, fileName, safeFolder, safeFolder && SafeNames::isSafeFileName(fileName));
+}
+
+void Tovik_all_in_one::pointFileButtonsAt(const QString &folder, const QString &file, bool folderSafe, bool fileSafe)
+{
+    buttonsFolder = folder;
+    buttonsFile = file;
+    ui->btnOpen->setEnabled(folderSafe && QDir(folder).exists());
+    ui->btnInstall->setEnabled(fileSafe && QFile::exists(folder + QLatin1Char('/') + file));
 }

@@ -67,11 +67,17 @@ void showProgressOn(QProgressBar *bar, qint64 bytesRead, qint64 totalBytes)
 void Tovik_all_in_one::on_btnDownload_clicked()
 {
     if (isDownloading) {
+        downloadAsked = false;
         cancelRequested = true;
         if (transfer)
             transfer->cancel(); // ends it, box included, before this returns
         else
             resetControl(); // the transfer already ended while the window stayed busy
+        return;
+    }
+    // The last file still settles on disk: this click downloads once its outcome is told.
+    if (transfer) {
+        downloadAsked = true;
         return;
     }
     currentReply = Download(QUrl(downloadLink, QUrl::TolerantMode));
@@ -90,10 +96,11 @@ QNetworkReply *Tovik_all_in_one::Download(QUrl url)
     networkManager = new QNetworkAccessManager(this);
     // A link that moved to a mirror saves the real file, never over a less safe scheme.
     networkManager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-    transfer = new Transfer(networkManager, url, downloadFolder + QLatin1Char('/') + fileName, sha256, this);
+    transfer = new Transfer(networkManager, url, downloadFolder, fileName, sha256, this);
     connect(transfer, SIGNAL(progress(qint64, qint64)), this, SLOT(networkReplyProgress(qint64, qint64)));
     connect(transfer, SIGNAL(ended(QNetworkReply *)), this, SLOT(receiveData(QNetworkReply *)));
     connect(transfer, &Transfer::connectionLost, this, &Tovik_all_in_one::showConnectionLost);
+    connect(transfer, &Transfer::saving, this, &Tovik_all_in_one::showSaving);
 
     showTransferring();
     ui->statusBar->showMessage(saveFileName(QUrl(downloadLink, QUrl::TolerantMode)) + text(Texts::Downloading));
@@ -147,9 +154,9 @@ void Tovik_all_in_one::showConnectionLost(bool waiting)
     if (waiting) {
         bytesSinceTick = 0;
         updateCaption();
-        ui->statusBar->showMessage(fileName + text(Texts::ConnectionLost));
+        ui->statusBar->showMessage(transfer->fileName() + text(Texts::ConnectionLost));
     } else {
-        ui->statusBar->showMessage(fileName + text(Texts::Downloading));
+        ui->statusBar->showMessage(transfer->fileName() + text(Texts::Downloading));
     }
 }
 
@@ -165,6 +172,15 @@ void Tovik_all_in_one::networkReplyProgress(qint64 bytesRead, qint64 totalBytes)
         ui->progressBar->show();
     else
         resetControl();
+}
+
+// Every byte is in and the file settles on disk: the face is idle, as after the
+// last byte's report (a size not announced kept it busy until now).
+void Tovik_all_in_one::showSaving()
+{
+    if (isDownloading)
+        resetControl();
+    ui->statusBar->showMessage(transfer->fileName() + text(Texts::Saving));
 }
 
 void Tovik_all_in_one::showTransferAmounts(qint64 bytesRead, qint64 totalBytes)
@@ -205,9 +221,14 @@ void Tovik_all_in_one::cancelDownload(QNetworkReply *reply)
 
 void Tovik_all_in_one::receiveData(QNetworkReply *data)
 {
-    ui->statusBar->showMessage(fileName + text(Texts::Saving));
-    saveToDisk(downloadFolder + QLatin1Char('/') + fileName, data);
+    // The outcome names the file the transfer saved, whatever is picked now.
+    const bool own = transfer && data == transfer->lastReply();
+    const QString name = own ? transfer->fileName() : fileName;
+    ui->statusBar->showMessage(name + text(Texts::Saving));
+    saveToDisk((own ? transfer->folder() : downloadFolder) + QLatin1Char('/') + name, data);
     releaseReply(data);
+    if (std::exchange(downloadAsked, false))
+        on_btnDownload_clicked();
 }
 
 bool Tovik_all_in_one::saveToDisk(const QString &filename, QIODevice *data)
@@ -237,7 +258,7 @@ bool Tovik_all_in_one::saveToDisk(const QString &filename, QIODevice *data)
         break;
     }
     Transfer *done = transfer;
-    return finishSavedFile([done] { return done->commit(); });
+    return finishSavedFile(done->folder(), done->fileName(), [done] { return done->commit(); });
 }
 
 bool Tovik_all_in_one::saveDevice(const QString &filename, QIODevice *data)
@@ -256,11 +277,11 @@ bool Tovik_all_in_one::saveDevice(const QString &filename, QIODevice *data)
     else if (file.bytesWritten() == 0)
         reportFailure(QMessageBox::Critical, text(Texts::LinkNotFound), text(Texts::LinkNotFound));
     else
-        return finishSavedFile([&file] { return file.commit(); });
+        return finishSavedFile(downloadFolder, fileName, [&file] { return file.commit(); });
     return false;
 }
 
-bool Tovik_all_in_one::finishSavedFile(const std::function<bool()> &commit)
+bool Tovik_all_in_one::finishSavedFile(const QString &folder, const QString &name, const std::function<bool()> &commit)
 {
     // A transfer of unknown size is still shown as running: it ends here.
     if (isDownloading)
@@ -269,9 +290,9 @@ bool Tovik_all_in_one::finishSavedFile(const std::function<bool()> &commit)
         reportFailure(QMessageBox::Critical, text(Texts::CannotSave), text(Texts::CannotSave));
         return false;
     }
-    ui->statusBar->showMessage(fileName + text(Texts::SavedStatus));
-    QMessageBox::information(this, text(Texts::NoticeTitle), fileName + text(Texts::SavedMessage), QMessageBox::Ok);
-    refreshFileButtons();
+    ui->statusBar->showMessage(name + text(Texts::SavedStatus));
+    QMessageBox::information(this, text(Texts::NoticeTitle), name + text(Texts::SavedMessage), QMessageBox::Ok);
+    pointFileButtonsAt(folder, name);
     return true;
 }
 
@@ -302,24 +323,31 @@ void Tovik_all_in_one::releaseReply(QNetworkReply *reply)
 
 void Tovik_all_in_one::on_btnInstall_clicked()
 {
-    QString path = downloadFolder;
+    QString path = buttonsFolder;
     path.append(QLatin1Char('/'));
-    path.append(fileName);
+    path.append(buttonsFile);
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void Tovik_all_in_one::on_btnOpen_clicked()
 {
-    // Read as a web address, a '%', '#' or '?' in the folder's name would name
-    // another place, even one above the downloads folder ("%2E%2E"): such a
-    // folder is handed over as a local file instead. So is every folder on
-    // Windows, where the drive ("C:") would read as an address's scheme.
-    static const QRegularExpression addressSyntax(QStringLiteral("[%#?]|^[A-Za-z]:"));
-    QDesktopServices::openUrl(downloadFolder.contains(addressSyntax) ? QUrl::fromLocalFile(downloadFolder)
-                                                                     : QUrl(downloadFolder, QUrl::TolerantMode));
+    // A local file's URL: read as a web address, a blank or a Vietnamese letter
+    // would be handed over percent-encoded, and a '%', '#' or '?' would name
+    // another place; on Windows the drive ("C:") would read as a scheme.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(buttonsFolder));
 }
 
 void Tovik_all_in_one::on_btnClose_clicked()
 {
     close();
+}
+
+// A file whose every byte is in and verified is put in place before the window
+// goes, its outcome told as usual; a transfer still under way is dropped.
+void Tovik_all_in_one::closeEvent(QCloseEvent *event)
+{
+    downloadAsked = false;
+    if (transfer)
+        transfer->finishNow();
+    QMainWindow::closeEvent(event);
 }

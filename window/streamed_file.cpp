@@ -1,9 +1,14 @@
 #include "streamed_file.h"
 
-#ifdef Q_OS_LINUX
+#ifndef Q_OS_WIN
+#include <QFileInfo>
+
+#include <cerrno>
 #include <fcntl.h>
-#include <sys/syscall.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/syscall.h>
 #endif
 #ifdef Q_OS_WIN
 #include <QDeadlineTimer>
@@ -50,6 +55,14 @@ QString longNativePath(const QString &path)
     const QString native = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
     return native.startsWith(QLatin1String("\\\\")) ? QLatin1String("\\\\?\\UNC\\") + native.mid(2)
                                                     : QLatin1String("\\\\?\\") + native;
+}
+#endif
+
+#ifndef Q_OS_WIN
+// A sync that the file system does not offer fails nothing.
+bool succeeded(int syncResult)
+{
+    return syncResult == 0 || errno == EINVAL;
 }
 #endif
 
@@ -104,17 +117,21 @@ bool StreamedFile::write(const QByteArray &bytes)
         failed = true;
         return false;
     }
-    if (file.write(bytes) != bytes.size()) {
-        failed = true;
-#ifndef Q_OS_WIN
-        file.cancelWriting();
-#endif
-        return false;
-    }
+    if (file.write(bytes) != bytes.size())
+        return fail();
     written += bytes.size();
-    if (written - handedToDisk >= WritebackStep)
-        startWriteback();
+    if (written - handedToDisk >= WritebackStep && !startWriteback())
+        return fail();
     return true;
+}
+
+bool StreamedFile::fail()
+{
+    failed = true;
+#ifndef Q_OS_WIN
+    file.cancelWriting();
+#endif
+    return false;
 }
 
 // commit() waits until the whole file is on disk. Left to itself the system
@@ -123,26 +140,30 @@ bool StreamedFile::write(const QByteArray &bytes)
 // written, without waiting; isBehind() tells the caller to hold the next bytes
 // back while the steps before the last one are still on their way, and
 // handOverRest() lets it wait for the rest alike: commit() finds little to write.
-void StreamedFile::startWriteback()
+bool StreamedFile::startWriteback()
 {
 #ifdef Q_OS_LINUX
-    file.flush();
-    ::sync_file_range(file.handle(), handedToDisk, written - handedToDisk, SYNC_FILE_RANGE_WRITE);
+    if (!file.flush()
+        || ::sync_file_range(file.handle(), handedToDisk, written - handedToDisk, SYNC_FILE_RANGE_WRITE) != 0)
+        return false;
 #endif
     olderSteps = handedToDisk & ~(PageAlignment - 1);
     handedToDisk = written;
+    return true;
 }
 
 void StreamedFile::handOverRest()
 {
-    if (written > handedToDisk)
-        startWriteback();
+    if (failed || (written > handedToDisk && !startWriteback())) {
+        fail();
+        return;
+    }
     olderSteps = written;
 }
 
 bool StreamedFile::isBehind()
 {
-    if (stored >= olderSteps)
+    if (failed || stored >= olderSteps)
         return false;
 #ifdef Q_OS_LINUX
     // Asked without waiting where the system can tell, so that a slow disk
@@ -152,15 +173,19 @@ bool StreamedFile::isBehind()
     if (::syscall(CachestatCall, file.handle(), &range, &pages, 0) == 0 && pages.dirty + pages.writeback > 0) {
         // Writing back without waiting skips the pages that the file system
         // cannot take at once: those are asked for again.
-        if (pages.dirty > 0)
-            ::sync_file_range(file.handle(), stored, olderSteps - stored, SYNC_FILE_RANGE_WRITE);
+        if (pages.dirty > 0 && ::sync_file_range(file.handle(), stored, olderSteps - stored, SYNC_FILE_RANGE_WRITE))
+            return fail();
         if (!behindFor.isValid())
             behindFor.start();
         if (!behindFor.hasExpired(PatienceMs))
             return true;
     }
-    ::sync_file_range(file.handle(), stored, olderSteps - stored,
-                      SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    // Here the window waits for the disk: without cachestat (Linux before
+    // 6.5), or for a disk behind for longer than PatienceMs. At most the steps
+    // before the last are left to write by then.
+    if (::sync_file_range(file.handle(), stored, olderSteps - stored,
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER))
+        return fail();
 #endif
     behindFor.invalidate();
     stored = olderSteps;
@@ -206,9 +231,26 @@ bool StreamedFile::putInPlace()
     }
 }
 #else
+// QSaveFile::commit() ignores a failed last flush and the result of its sync:
+// a disk that fails in the last bytes would replace the earlier file with a
+// cut one. Both are checked first, and after the rename the folder is synced
+// too, so that a power cut cannot bring the old name back. The window waits for
+// these syncs: the steps handed to the disk before leave them little to do.
 bool StreamedFile::putInPlace()
 {
-    return file.commit();
+    if (!file.flush() || !succeeded(::fdatasync(file.handle()))) {
+        fail();
+        file.commit(); // removes the temporary file
+        return false;
+    }
+    const QString folder = QFileInfo(file.fileName()).absolutePath();
+    if (!file.commit())
+        return false;
+    const int handle = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool folderSynced = handle >= 0 && succeeded(::fsync(handle));
+    if (handle >= 0)
+        ::close(handle);
+    return folderSynced;
 }
 #endif
 

@@ -33,7 +33,8 @@ public:
 
 private:
     bool open();
-    void startWriteback();
+    bool fail();
+    bool startWriteback();
     bool putInPlace();
 
 #ifdef Q_OS_WIN

@@ -26,6 +26,9 @@ public:
     explicit Tovik_all_in_one(QWidget *parent = nullptr);
     ~Tovik_all_in_one();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private slots:
     QString saveFileName(const QUrl &url);
     bool saveToDisk(const QString &filename, QIODevice *data);
@@ -50,6 +53,7 @@ private:
     void fetchSignature(QNetworkReply *catalogue, const QByteArray &body);
     void listIfSigned(const QByteArray &catalogue, QNetworkReply *signature);
     void refreshFileButtons();
+    void pointFileButtonsAt(const QString &folder, const QString &file, bool folderSafe = true, bool fileSafe = true);
     // A build with a catalogue key fetches only files whose entry gives their sha256.
     static bool filesMustBeVouchedFor();
 
@@ -57,8 +61,9 @@ private:
     bool refuseUnsafeStart(const QUrl &url, QByteArray *sha256);
     void showTransferring();
     void showConnectionLost(bool waiting);
+    void showSaving();
     bool saveDevice(const QString &filename, QIODevice *data);
-    bool finishSavedFile(const std::function<bool()> &commit);
+    bool finishSavedFile(const QString &folder, const QString &name, const std::function<bool()> &commit);
     void reportFailure(QMessageBox::Icon kind, const QString &message, const QString &statusText);
     void showTransferAmounts(qint64 bytesRead, qint64 totalBytes);
     void releaseReply(QNetworkReply *reply);
@@ -81,6 +86,12 @@ private:
 
     // The version name in downloadFolder, checked before anything touches disk.
     QString versionName;
-    // The running transfer until it has ended; a click in between starts nothing.
+    // The running transfer until it has ended; a click on "Tải về" in between
+    // is kept for then.
     Transfer *transfer = nullptr;
+    bool downloadAsked = false;
+    // What "Thư mục" and "Cài đặt" act on: the version picked last, or the
+    // file saved since.
+    QString buttonsFolder;
+    QString buttonsFile;
 };

@@ -17,7 +17,7 @@ namespace {
 constexpr int MaxIdleRetries = 3;
 // How often a transfer held back by a slow disk looks again.
 constexpr int DiskWaitMs = 5;
-// Room left on the volume beyond the announced length.
+// Room kept free for the system: half of the free space, at most this.
 constexpr qint64 FreeSpaceMargin = 16 * 1024 * 1024;
 // A longer wait is no wait but a mistake, such as a Unix time.
 constexpr qint64 LongestSaneWaitMs = 365LL * 24 * 3600 * 1000;
@@ -47,12 +47,14 @@ int retryAfterMs(const QNetworkReply &reply)
 
 } // namespace
 
-Transfer::Transfer(QNetworkAccessManager *manager, const QUrl &url, const QString &path, const QByteArray &sha256,
-                   QObject *parent)
+Transfer::Transfer(QNetworkAccessManager *manager, const QUrl &url, const QString &folder, const QString &name,
+                   const QByteArray &sha256, QObject *parent)
     : QObject(parent)
     , manager(manager)
     , url(url)
-    , path(path)
+    , savedFolder(folder)
+    , savedName(name)
+    , path(folder + QLatin1Char('/') + name)
     , expectedDigest(sha256)
     , dice(Timings::retrySeed())
 {
@@ -158,10 +160,12 @@ void Transfer::takeWholeBody()
         emit progress(0, total);
 }
 
+// A difference, not a sum: a hostile length near the largest qint64 cannot wrap around.
 bool Transfer::fitsOnDisk() const
 {
     const QStorageInfo volume(QFileInfo(path).absolutePath());
-    return total < 0 || !volume.isValid() || volume.bytesAvailable() >= total + FreeSpaceMargin;
+    const qint64 free = volume.bytesAvailable();
+    return total < 0 || !volume.isValid() || total <= free - qMin(FreeSpaceMargin, free / 2);
 }
 
 // The reply is stopped from the event loop, not from inside its own signal.
@@ -173,8 +177,9 @@ void Transfer::refuse(Outcome why)
 }
 
 // While the disk lags behind, the rest stays in the reply, which then stops
-// reading from the network, and is taken a little later: the window never
-// waits for the disk. At the reply's end `all` takes everything.
+// reading from the network, and is taken a little later: the window does not
+// wait for the disk, except where isBehind() says it does (Linux before 6.5,
+// or a disk behind for a second). At the reply's end `all` takes everything.
 void Transfer::drain(bool all)
 {
     if (!reply || !reply->isReadable())
@@ -212,6 +217,8 @@ void Transfer::replyFinished()
         return;
     }
     drain(true);
+    if (result != Outcome::Running)
+        return; // ended while the last bytes were reported: the window closed
     if (failure != Outcome::Running || file->hasFailed()) {
         if (serverWaitMs >= 0 && !file->hasFailed())
             retry(false, failure); // a busy server said when to come back
@@ -276,16 +283,34 @@ void Transfer::verify()
         end(Outcome::Damaged);
 }
 
-// The last bytes go to disk while the window stays free, so that the
-// commit's flush finds little left to write.
+// The last bytes go to disk while the window stays free (as far as isBehind()
+// can tell), so that the commit's flush finds little left to write.
 void Transfer::settle()
 {
-    if (!settling)
+    if (!settling) {
+        settling = true;
         file->handOverRest();
-    settling = true;
+        emit saving();
+        if (result != Outcome::Running)
+            return; // the window closed and finished it meanwhile
+    }
     if (file->isBehind())
         diskWait.start(DiskWaitMs);
     else
+        end(Outcome::Received);
+}
+
+void Transfer::finishNow()
+{
+    if (result != Outcome::Running)
+        return;
+    if (!settling) {
+        drain(true); // the reply may not have told its end yet
+        if (answer != Answer::Taken || failure != Outcome::Running || total <= 0 || file->bytesWritten() != total)
+            return;
+        verify(); // settles, or ends as damaged, or starts over
+    }
+    if (settling && result == Outcome::Running)
         end(Outcome::Received);
 }
 

@@ -30,9 +30,9 @@ public:
     // stays flat whatever the size of the file.
     static constexpr qint64 ReadBufferSize = 1024 * 1024;
 
-    // `sha256`: the expected digest (32 bytes), or empty for no check.
-    Transfer(QNetworkAccessManager *manager, const QUrl &url, const QString &path, const QByteArray &sha256,
-             QObject *parent);
+    // Saves to `folder` + "/" + `name`; `sha256`: the expected digest (32 bytes), or empty for no check.
+    Transfer(QNetworkAccessManager *manager, const QUrl &url, const QString &folder, const QString &name,
+             const QByteArray &sha256, QObject *parent);
     ~Transfer() override;
 
     QNetworkReply *start();
@@ -40,15 +40,24 @@ public:
     void cancel();
     // Puts the file in place after `ended` with Received.
     bool commit();
+    // The window is closing: a transfer whose every byte is in is verified and
+    // ended now, without waiting for the disk or the reply's end; any other
+    // transfer goes on (and goes with the window).
+    void finishNow();
 
     Outcome outcome() const { return result; }
     QNetworkReply *lastReply() const { return reply; }
+    // Where the file is saved, as given when the transfer was made.
+    const QString &folder() const { return savedFolder; }
+    const QString &fileName() const { return savedName; }
 
 signals:
     // Bytes in the file so far, and the announced length (-1: not announced).
     void progress(qint64 bytesRead, qint64 totalBytes);
     // True: the connection was lost, or a busy server asked to wait, and a retry waits; false: asking again.
     void connectionLost(bool waiting);
+    // Every byte is in and verified: the file settles on disk until `ended`.
+    void saving();
     void ended(QNetworkReply *last);
 
 private:
@@ -72,7 +81,7 @@ private:
 
     QNetworkAccessManager *manager;
     QUrl url; // the link, then the address the first answer finally came from
-    QString path;
+    QString savedFolder, savedName, path;
     QByteArray expectedDigest;
     std::unique_ptr<StreamedFile> file;
     std::unique_ptr<Sha256> hash;

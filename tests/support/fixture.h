@@ -67,7 +67,7 @@ public:
         auto *poll = new QTimer(this);
         connect(poll, &QTimer::timeout, this, &Fixture::closeModalBox);
         poll->start(20); // also fires inside a box's own event loop
-        // The install action sends file: URLs; the folder action a URL without a scheme.
+        // Both file actions send file: URLs; one without a scheme is caught too, should it come.
         for (const QString &scheme : {QString(), QStringLiteral("file")})
             QDesktopServices::setUrlHandler(scheme, this, "openOnDesktop");
     }
