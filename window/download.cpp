@@ -94,6 +94,7 @@ QNetworkReply *Tovik_all_in_one::Download(QUrl url)
     connect(transfer, SIGNAL(progress(qint64, qint64)), this, SLOT(networkReplyProgress(qint64, qint64)));
     connect(transfer, SIGNAL(ended(QNetworkReply *)), this, SLOT(receiveData(QNetworkReply *)));
     connect(transfer, &Transfer::connectionLost, this, &Tovik_all_in_one::showConnectionLost);
+    connect(transfer, &Transfer::saving, this, [this] { ui->statusBar->showMessage(fileName + text(Texts::Saving)); });
 
     showTransferring();
     ui->statusBar->showMessage(saveFileName(QUrl(downloadLink, QUrl::TolerantMode)) + text(Texts::Downloading));

@@ -1,6 +1,5 @@
 #include "transfer.h"
 
-#include "mark_of_the_web.h"
 #include "sha256.h"
 #include "streamed_file.h"
 #include "timings.h"
@@ -246,16 +245,19 @@ void Transfer::verify()
 }
 
 // The last bytes go to disk while the window stays free, so that the
-// commit's flush finds little left to write.
+// commit's flush finds little left to write. On Windows the file is also
+// tagged, scanned and put in place meanwhile: the commit only reports it.
 void Transfer::settle()
 {
-    if (!settling)
-        file->handOverRest();
+    if (!settling) {
+        file->handOverRest(url);
+        emit saving();
+    }
     settling = true;
     if (file->isBehind())
         diskWait.start(DiskWaitMs);
     else
-        end(Outcome::Received);
+        end(file->hasFailed() ? Outcome::SaveFailed : Outcome::Received);
 }
 
 void Transfer::startOver()
@@ -292,10 +294,5 @@ void Transfer::end(Outcome why)
 
 bool Transfer::commit()
 {
-    if (result != Outcome::Received || !file->commit())
-        return false;
-    // Without the tag Windows would run the file unchecked; yet the file is
-    // whole and verified, so a tag that cannot be written fails nothing.
-    MarkOfTheWeb::tag(path, url);
-    return true;
+    return result == Outcome::Received && file->commit();
 }

@@ -48,6 +48,8 @@ signals:
     void progress(qint64 bytesRead, qint64 totalBytes);
     // True: the connection was lost and a retry waits; false: asking again.
     void connectionLost(bool waiting);
+    // Every byte is in: the file is being made to last.
+    void saving();
     void ended(QNetworkReply *last);
 
 private:
