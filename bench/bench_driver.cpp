@@ -5,9 +5,9 @@
 // serves it, which is how late the window would answer the user.
 //
 // The catalogue and the file come from wherever the program's own settings
-// lead (the http_proxy variable of the environment); HOME decides where the
-// file lands. Prints one line of key=value figures and exits 0 when the file
-// arrived whole, 1 otherwise.
+// lead (the http_proxy variable of the environment; on Windows the system
+// proxy); the home folder decides where the file lands. Prints one line of
+// key=value figures and exits 0 when the file arrived whole, 1 otherwise.
 //
 //   tovik_bench_driver --version NAME --size BYTES [--timeout SECONDS]
 
@@ -28,7 +28,13 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
+#else
 #include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -220,6 +226,27 @@ bool runUntil(const std::function<bool()> &done, int timeoutMs)
     return done();
 }
 
+#ifdef Q_OS_WIN
+// The working set stands for the resident set: now (VmRSS) or at its peak (VmHWM).
+qint64 statusKib(const char *key)
+{
+    PROCESS_MEMORY_COUNTERS memory {};
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory))
+        return -1;
+    return qint64(qstrcmp(key, "VmHWM") ? memory.WorkingSetSize : memory.PeakWorkingSetSize) / 1024;
+}
+
+double cpuSeconds()
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return 0;
+    const auto seconds = [](const FILETIME &t) {
+        return double((quint64(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7; // in 100 ns
+    };
+    return seconds(kernel) + seconds(user);
+}
+#else
 qint64 statusKib(const char *key)
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -240,6 +267,7 @@ double cpuSeconds()
     const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
+#endif
 
 int fail(const char *what)
 {
@@ -310,12 +338,12 @@ int main(int argc, char *argv[])
     if (!ended)
         return fail("no message box before the time-out");
 
-    qint64 savedSize = -1;
-    const QDir folder(QDir::homePath() + QStringLiteral("/TovikAIO/Files/") + version);
-    for (const QFileInfo &file : folder.entryInfoList(QDir::Files))
-        savedSize = file.size();
+    // The box names the file; Wine keeps its Zone.Identifier stream beside it as a file of its own.
     const QString done = QString::fromUtf8(" tải về hoàn tất");
     const bool success = boxes.icon == QMessageBox::Information && boxes.text.endsWith(done);
+    const QFileInfo saved(QDir::homePath() + QStringLiteral("/TovikAIO/Files/") + version,
+                          boxes.text.chopped(done.size()));
+    const qint64 savedSize = saved.isFile() ? saved.size() : -1;
     if (!success || savedSize != expectedSize) {
         std::fprintf(stderr, "tovik_bench_driver: box \"%s\", saved %lld of %lld bytes\n", qPrintable(boxes.text),
                      savedSize, expectedSize);

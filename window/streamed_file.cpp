@@ -11,12 +11,15 @@
 #include <sys/syscall.h>
 #endif
 #ifdef Q_OS_WIN
-#include <QDeadlineTimer>
+#include "mark_of_the_web.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 #include <QThread>
+#include <QThreadPool>
 
+#include <atomic>
 #include <io.h>
 #include <windows.h>
 #endif
@@ -46,8 +49,13 @@ struct CacheStat
 #endif
 
 #ifdef Q_OS_WIN
-// How long a target that is held open elsewhere may keep the file from its place.
+// How long a target that is held open elsewhere may keep the file from its place,
+// and the first and the longest pause between two tries.
 constexpr int ReplaceRetryMs = 2000;
+constexpr int FirstRetryPauseMs = 20;
+constexpr int LongestRetryPauseMs = 320;
+// How long commit() waits between two looks, for a file saved at once.
+constexpr int CommitPollMs = 5;
 
 // The form of a path that is not limited to 260 characters.
 QString longNativePath(const QString &path)
@@ -69,6 +77,25 @@ bool succeeded(int syncResult)
 } // namespace
 
 #ifdef Q_OS_WIN
+// What a call made off the window's thread leaves for the window's thread.
+struct StreamedFile::Job
+{
+    std::atomic<bool> done {false};
+    bool succeeded = false;
+};
+
+// Runs `call` on a thread of Qt's pool. It owns all it uses (a handle of its
+// own, the paths), as it may outlive the file that asked for it.
+std::shared_ptr<StreamedFile::Job> StreamedFile::inBackground(const std::function<bool()> &call)
+{
+    auto job = std::make_shared<Job>();
+    QThreadPool::globalInstance()->start([job, call] {
+        job->succeeded = call();
+        job->done.store(true, std::memory_order_release);
+    });
+    return job;
+}
+
 StreamedFile::StreamedFile(const QString &path)
     : target(path)
 {
@@ -76,22 +103,40 @@ StreamedFile::StreamedFile(const QString &path)
 
 StreamedFile::~StreamedFile()
 {
-    if (!placed && !file.fileName().isEmpty())
-        file.remove();
+    if (placed || temporary.isEmpty())
+        return;
+    // Shared for deleting: a flush still under way holds the file until it ends.
+    file.close();
+    QFile::remove(temporary);
+    MarkOfTheWeb::follow(temporary, QString());
 }
 
+// Made and written through one handle: a scanner that opens each new file as
+// it is closed cannot keep it from being opened again. Shared for reading, as
+// a scanner reads, and for deleting, as a scanner may remove it.
 bool StreamedFile::open()
 {
-    // QTemporaryFile only makes the name: its close() keeps the file open,
-    // and an open file cannot be moved. Destroyed, it closes the file.
-    {
-        QTemporaryFile named(target + QLatin1String(".XXXXXX"));
-        if (!named.open())
+    // A link without a file name, or one naming a folder, has nothing to replace.
+    if (QFileInfo(target).isDir())
+        return false;
+    for (int tries = 0; tries < 8; ++tries) {
+        const QString name = target + QLatin1Char('.') + QString::number(QRandomGenerator::global()->generate(), 36);
+        const QString native = longNativePath(name);
+        const HANDLE handle
+                = CreateFileW(reinterpret_cast<LPCWSTR>(native.utf16()), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS)
+            continue;
+        if (handle == INVALID_HANDLE_VALUE)
             return false;
-        named.setAutoRemove(false);
-        file.setFileName(named.fileName());
+        temporary = name;
+        const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
+        if (descriptor >= 0 && file.open(descriptor, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+            return true;
+        descriptor < 0 ? CloseHandle(handle) : _close(descriptor);
+        return false;
     }
-    return file.open(QIODevice::WriteOnly);
+    return false;
 }
 #else
 StreamedFile::StreamedFile(const QString &path)
@@ -152,15 +197,22 @@ bool StreamedFile::startWriteback()
     return true;
 }
 
-void StreamedFile::handOverRest()
+void StreamedFile::handOverRest(const QUrl &origin)
 {
     if (failed || (written > handedToDisk && !startWriteback())) {
         fail();
         return;
     }
     olderSteps = written;
+#ifdef Q_OS_WIN
+    source = origin;
+    lastBytesIn = true;
+#else
+    Q_UNUSED(origin)
+#endif
 }
 
+#ifndef Q_OS_WIN
 bool StreamedFile::isBehind()
 {
     if (failed || stored >= olderSteps)
@@ -202,33 +254,101 @@ bool StreamedFile::commit()
     }
     return true;
 }
+#endif
 
 #ifdef Q_OS_WIN
+// Windows has no call that starts writing a range to disk without waiting for
+// it: a thread of Qt's pool flushes the file while the transfer goes on, which
+// is held back only while the steps before the last one are still on their
+// way. Once every byte is in, that thread also closes the file and has it
+// tagged and scanned, and the window's thread then puts it in place: nothing
+// here waits for the disk or the scanner.
+bool StreamedFile::isBehind()
+{
+    if (job && !job->done.load(std::memory_order_acquire))
+        return lastBytesIn || stored < olderSteps;
+    if (job) {
+        failed = failed || !job->succeeded;
+        stored = jobCovers;
+        job.reset();
+    }
+    if (!failed && (stored < handedToDisk || (lastBytesIn && file.isOpen()))) {
+        flushInBackground();
+        return lastBytesIn || stored < olderSteps;
+    }
+    return !failed && lastBytesIn && !tryToPlace();
+}
+
+// The flush goes through a handle of its own. The last one also closes the
+// file, whose last handle is then that one: the close, where a scanner may
+// read the whole file, happens off the window's thread too. Then the file is
+// tagged under its own name, so that the tag moves with it and the saved file
+// is never untagged; the tag runs the antivirus and the zone policy, which may
+// remove the file.
+void StreamedFile::flushInBackground()
+{
+    const HANDLE own = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    HANDLE copy = nullptr;
+    if (!file.flush()
+        || !DuplicateHandle(GetCurrentProcess(), own, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        failed = true;
+        return;
+    }
+    jobCovers = written;
+    if (lastBytesIn)
+        file.close();
+    const bool closed = file.error() == QFileDevice::NoError, last = lastBytesIn;
+    const QString path = temporary, name = QFileInfo(target).fileName();
+    const QUrl from = source;
+    job = inBackground([=] {
+        const bool flushed = FlushFileBuffers(copy);
+        CloseHandle(copy);
+        return flushed && closed && (!last || from.isEmpty() || MarkOfTheWeb::tag(path, name, from));
+    });
+}
+
 // An antivirus scanner opens a new executable as soon as it is closed, and an
 // open installer holds its file: Windows then refuses, for a while, to replace
 // the target (a sharing violation, or access denied). The replace is tried
-// again with growing pauses for about two seconds, for those two errors only;
-// the window waits meanwhile, which only a held file makes it do.
-bool StreamedFile::putInPlace()
+// again with growing pauses for about two seconds, for those two errors only,
+// the last pause no longer than the time left; the window goes on meanwhile.
+// False while a try is still to come.
+bool StreamedFile::tryToPlace()
 {
-    // Written through, as QSaveFile does, so that a power cut cannot leave the new name on missing bytes.
-    const bool stored = file.flush() && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle())));
-    file.close();
-    if (!stored || file.error() != QFileDevice::NoError)
+    if (!nextTry.hasExpired())
         return false;
-    const QString from = longNativePath(file.fileName()), to = longNativePath(target);
-    const QDeadlineTimer deadline(ReplaceRetryMs);
-    for (int pause = 20;; pause = qMin(pause * 2, 320)) {
-        if (MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            placed = true;
-            return true;
-        }
-        const DWORD error = GetLastError();
-        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || deadline.hasExpired())
-            return false;
-        QThread::msleep(pause);
+    if (replaceDeadline.isForever()) {
+        replaceDeadline.setRemainingTime(ReplaceRetryMs);
+        retryPause = FirstRetryPauseMs;
     }
+    const QString from = longNativePath(temporary), to = longNativePath(target);
+    // Written through, as QSaveFile does, so that a power cut cannot leave the new name on missing bytes.
+    if (MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        placed = true;
+        MarkOfTheWeb::follow(temporary, target);
+        return true;
+    }
+    const DWORD error = GetLastError();
+    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || replaceDeadline.hasExpired()) {
+        failed = true;
+        return true;
+    }
+    nextTry.setRemainingTime(qMin<qint64>(retryPause, replaceDeadline.remainingTime()));
+    retryPause = qMin(retryPause * 2, LongestRetryPauseMs);
+    return false;
+}
+
+// A transfer has settled before it is committed; a file saved at once waits here.
+bool StreamedFile::commit()
+{
+    if (failed || temporary.isEmpty())
+        return false;
+    if (!lastBytesIn)
+        handOverRest();
+    while (isBehind())
+        QThread::msleep(CommitPollMs);
+    return placed;
 }
 #else
 // QSaveFile::commit() ignores a failed last flush and the result of its sync:

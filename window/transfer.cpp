@@ -1,6 +1,5 @@
 #include "transfer.h"
 
-#include "mark_of_the_web.h"
 #include "sha256.h"
 #include "streamed_file.h"
 #include "timings.h"
@@ -284,12 +283,14 @@ void Transfer::verify()
 }
 
 // The last bytes go to disk while the window stays free (as far as isBehind()
-// can tell), so that the commit's flush finds little left to write.
+// can tell), so that the commit's flush finds little left to write. On Windows
+// the file is also tagged, scanned and put in place meanwhile: the commit only
+// reports it.
 void Transfer::settle()
 {
     if (!settling) {
         settling = true;
-        file->handOverRest();
+        file->handOverRest(url);
         emit saving();
         if (result != Outcome::Running)
             return; // the window closed and finished it meanwhile
@@ -297,7 +298,7 @@ void Transfer::settle()
     if (file->isBehind())
         diskWait.start(DiskWaitMs);
     else
-        end(Outcome::Received);
+        end(file->hasFailed() ? Outcome::SaveFailed : Outcome::Received);
 }
 
 void Transfer::finishNow()
@@ -348,10 +349,5 @@ void Transfer::end(Outcome why)
 
 bool Transfer::commit()
 {
-    if (result != Outcome::Received || !file->commit())
-        return false;
-    // Without the tag Windows would run the file unchecked; yet the file is
-    // whole and verified, so a tag that cannot be written fails nothing.
-    MarkOfTheWeb::tag(path, url);
-    return true;
+    return result == Outcome::Received && file->commit();
 }

@@ -56,7 +56,8 @@ signals:
     void progress(qint64 bytesRead, qint64 totalBytes);
     // True: the connection was lost, or a busy server asked to wait, and a retry waits; false: asking again.
     void connectionLost(bool waiting);
-    // Every byte is in and verified: the file settles on disk until `ended`.
+    // Every byte is in and verified: the file settles on disk (on Windows it is
+    // also tagged and scanned) until `ended`.
     void saving();
     void ended(QNetworkReply *last);
 
