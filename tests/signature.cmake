@@ -19,6 +19,9 @@ set_target_properties(tst_signature PROPERTIES AUTOMOC ON)
 target_link_libraries(tst_signature PRIVATE tovik_window_signed tovik_fixture Qt5::Test)
 target_compile_definitions(tst_signature PRIVATE TOVIK_TEST_KEYS="${tovik_demo_keys}"
     TOVIK_SIGN_TOOL="${CMAKE_CURRENT_SOURCE_DIR}/../scripts/sign-catalogue")
+if(CMAKE_CROSSCOMPILING)
+    return() # minisign, which signs each catalogue, is a Linux program: Wine never sees it end
+endif()
 add_test(NAME tst_signature COMMAND tst_signature)
 set_tests_properties(tst_signature PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;http_proxy=;HTTP_PROXY=;no_proxy="
