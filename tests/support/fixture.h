@@ -11,8 +11,8 @@ struct Box
     QMessageBox::Icon icon;
     QString title, text;
 };
-// What a user sees of the window, one line per widget, and whether the speed is counted (once a second, only
-// while a transfer runs). In an expected text "%n" stands for any figure.
+// What a user sees of the window, one line per widget, and whether the speed is counted (once a second, while a
+// transfer runs). In an expected text "%n" stands for any figure.
 struct Face
 {
     bool busy = false; // a transfer runs: the stop button, both lists disabled
@@ -36,8 +36,8 @@ struct Face
                 busy ? "speedTimer 1000 ms" : "speedTimer off"};
     }
 };
-// Sets the home folder the program saves under. Windows takes it from the user's profile, and
-// from USERPROFILE where the profile's folder does not exist (so in the Windows tests' Wine prefix).
+// The home folder the program saves under; Windows takes USERPROFILE where the profile's folder does not exist
+// (so in the tests' Wine prefix).
 inline void setHome(const QString &path)
 {
     qputenv("HOME", QFile::encodeName(path));
@@ -54,8 +54,7 @@ inline QByteArray catalogueWith(const QString &version, const QString &link, con
     return QJsonDocument(QJsonObject {{"P", QJsonObject {{"data", QJsonObject {{version, entry}}}}}}).toJson();
 }
 // What the window tests share: the server standing in for every host, a fresh HOME per test (startTest and
-// endTest, from init and cleanup), message boxes recorded and closed as a user would, and what the window hands
-// to the desktop.
+// endTest), message boxes recorded and closed as a user would, and what the window hands to the desktop.
 class Fixture : public QObject
 {
     Q_OBJECT
@@ -130,8 +129,7 @@ protected:
         const QStringList wanted = expected.lines();
         QCOMPARE(asExpected(face(), wanted), wanted);
     }
-    // `actual`, with each line that matches its line of `wanted` ("%n": any figure) written as wanted, so that
-    // the first line that differs shows.
+    // `actual`, each line that matches its line of `wanted` written as wanted, so that the first that differs shows.
     static QStringList asExpected(QStringList actual, const QStringList &wanted)
     {
         for (int i = 0; i < qMin(actual.size(), wanted.size()); ++i) {
@@ -144,8 +142,7 @@ protected:
     QLabel *label(const char *name) const { return window->findChild<QLabel *>(QLatin1String(name)); }
     QProgressBar *bar() const { return window->findChild<QProgressBar *>(); }
     QString status() const { return window->statusBar()->currentMessage(); }
-    // Files under HOME, by their paths relative to it; files() leaves out the streams that Wine keeps as files of
-    // their own, "name:stream".
+    // Files under HOME, by their paths relative to it; files() leaves out the streams Wine keeps as files, "a:b".
     bool write(const QString &path, const QByteArray &content) const
     {
         QDir().mkpath(QFileInfo(home->filePath(path)).path());
