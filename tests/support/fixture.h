@@ -17,23 +17,17 @@ struct Face
 {
     bool busy = false; // a transfer runs: the stop button, both lists disabled
     bool install = false, folder = true;
-    QString status, total = QStringLiteral(": 0.00 KB/0.00 KB"), speed = QStringLiteral(": 0.00 Kb/s");
-    QString bar = QStringLiteral("hidden"); // else "minimum-maximum value"
+    QString status, total = QString(": 0.00 KB/0.00 KB"), speed = QString(": 0.00 Kb/s");
+    QString bar = QString("hidden"); // else "minimum-maximum value"
     QStringList lines() const
     {
-        const auto on = [](bool enabled) { return QLatin1String(enabled ? " on" : " off"); };
-        return {(busy ? QStringLiteral("btnDownload '  Dừng' 1452778310_Cancel on")
-                      : QStringLiteral("btnDownload '  Tải về' 1498635164_download on")),
-                "btnInstall '  Cài đặt' 1464966328_adept_installer" + on(install),
-                "btnOpen 'Thư mục' 1464039768_Folder" + on(folder),
-                "btnClose '  Đóng' 1452863351_cross-button on",
-                "cbName" + on(!busy),
-                "cbVer" + on(!busy),
-                "lbl_Total " + total,
-                "lbl_Speed " + speed,
-                "status " + status,
-                "progressBar " + bar,
-                busy ? "speedTimer 1000 ms" : "speedTimer off"};
+        const auto on = [](bool enabled) { return QString(enabled ? "on" : "off"); };
+        return QString("btnDownload '  %1 on\nbtnInstall '  Cài đặt' 1464966328_adept_installer %2\nbtnOpen 'Thư mục' "
+                       "1464039768_Folder %3\nbtnClose '  Đóng' 1452863351_cross-button on\ncbName %4\ncbVer %4\n"
+                       "lbl_Total %5\nlbl_Speed %6\nstatus %7\nprogressBar %8\nspeedTimer %9")
+                .arg(QString(busy ? "Dừng' 1452778310_Cancel" : "Tải về' 1498635164_download"), on(install), on(folder),
+                     on(!busy), total, speed, status, bar, QString(busy ? "1000 ms" : "off"))
+                .split('\n');
     }
 };
 // The home folder the program saves under; Windows takes USERPROFILE where the profile's folder does not exist
@@ -62,12 +56,12 @@ public:
     Fixture()
     {
         qRegisterMetaType<QNetworkReply *>();
-        QNetworkProxy::setApplicationProxy({QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), server.port()});
+        QNetworkProxy::setApplicationProxy({QNetworkProxy::HttpProxy, QString("127.0.0.1"), server.port()});
         auto *poll = new QTimer(this);
         connect(poll, &QTimer::timeout, this, &Fixture::closeModalBox);
         poll->start(20); // also fires inside a box's own event loop
         // Both file actions send file: URLs; one without a scheme is caught too, should it come.
-        for (const QString &scheme : {QString(), QStringLiteral("file")})
+        for (const QString &scheme : {QString(), QString("file")})
             QDesktopServices::setUrlHandler(scheme, this, "openOnDesktop");
     }
 
@@ -97,7 +91,8 @@ protected:
         QVERIFY(read.wait(10000));
     }
     void open(const QByteArray &catalogue) { open(reply(200, catalogue)); }
-    void clickDownload() const { QTest::mouseClick(button("btnDownload"), Qt::LeftButton); }
+    void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void clickDownload() const { click("btnDownload"); }
     bool waitForBoxes(int n) const
     {
         return QTest::qWaitFor([&] { return boxes.size() >= n; }, 30000);
@@ -106,23 +101,21 @@ protected:
     QStringList face() const
     {
         static QMap<QString, QImage> images; // read once: checks run while the window waits on a timer
-        for (const QString &file : images.isEmpty() ? QDir(QStringLiteral(":/Icons")).entryList() : QStringList())
+        for (const QString &file : images.isEmpty() ? QDir(QString(":/Icons")).entryList() : QStringList())
             images[QFileInfo(file).baseName()] = QIcon(":/Icons/" + file).pixmap(16).toImage();
         QStringList lines;
         for (const char *name : {"btnDownload", "btnInstall", "btnOpen", "btnClose"})
-            lines << QStringLiteral("%1 '%2' %3 %4")
+            lines << QString("%1 '%2' %3 %4")
                              .arg(name, button(name)->text(),
-                                  images.key(button(name)->icon().pixmap(16).toImage(), QStringLiteral("no image")),
+                                  images.key(button(name)->icon().pixmap(16).toImage(), QString("no image")),
                                   button(name)->isEnabled() ? "on" : "off");
         for (const char *name : {"cbName", "cbVer"})
             lines << name + QLatin1String(window->findChild<QComboBox *>(name)->isEnabled() ? " on" : " off");
-        const QString shown
-                = QStringLiteral("%1-%2 %3").arg(bar()->minimum()).arg(bar()->maximum()).arg(bar()->value());
+        const QString shown = QString("%1-%2 %3").arg(bar()->minimum()).arg(bar()->maximum()).arg(bar()->value());
         const QTimer *tick = window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly); // the speed's
         return lines << "lbl_Total " + label("lbl_Total")->text() << "lbl_Speed " + label("lbl_Speed")->text()
                      << "status " + status() << "progressBar " + (bar()->isVisible() ? shown : "hidden")
-                     << (tick->isActive() ? QStringLiteral("speedTimer %1 ms").arg(tick->interval())
-                                          : "speedTimer off");
+                     << (tick->isActive() ? QString("speedTimer %1 ms").arg(tick->interval()) : "speedTimer off");
     }
     void verifyFace(const Face &expected) const
     {
@@ -161,7 +154,7 @@ protected:
         while (it.hasNext())
             found.append(QDir(home->path()).relativeFilePath(it.next()));
         found.sort();
-        return found.filter(QRegularExpression(QStringLiteral("^[^:]*$")));
+        return found.filter(QRegularExpression(QString("^[^:]*$")));
     }
     TestServer server;
     std::unique_ptr<QTemporaryDir> home;
