@@ -156,6 +156,12 @@ protected:
         found.sort();
         return found.filter(QRegularExpression(QString("^[^:]*$")));
     }
+    void closeModalBox() // not a slot, or QtTest would run it as a test
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box && box->isVisible())
+            boxes.append({box->icon(), box->windowTitle(), box->text()}), box->done(QMessageBox::Ok);
+    }
     TestServer server;
     std::unique_ptr<QTemporaryDir> home;
     std::unique_ptr<Tovik_all_in_one> window;
@@ -167,11 +173,5 @@ private slots:
     {
         if (url.isValid())
             desktop.append(url);
-    }
-    void closeModalBox()
-    {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box && box->isVisible())
-            boxes.append({box->icon(), box->windowTitle(), box->text()}), box->done(QMessageBox::Ok);
     }
 };
