@@ -11,33 +11,27 @@ struct Box
     QMessageBox::Icon icon;
     QString title, text;
 };
-// What a user sees of the window, one line per widget, and whether the speed is counted (once a second, only
-// while a transfer runs). In an expected text "%n" stands for any figure.
+// What a user sees of the window, one line per widget, and whether the speed is counted (once a second, while a
+// transfer runs). In an expected text "%n" stands for any figure.
 struct Face
 {
     bool busy = false; // a transfer runs: the stop button, both lists disabled
     bool install = false, folder = true;
-    QString status, total = QStringLiteral(": 0.00 KB/0.00 KB"), speed = QStringLiteral(": 0.00 Kb/s");
-    QString bar = QStringLiteral("hidden"); // else "minimum-maximum value"
+    QString status, total = QString(": 0.00 KB/0.00 KB"), speed = QString(": 0.00 Kb/s");
+    QString bar = QString("hidden"); // else "minimum-maximum value"
     QStringList lines() const
     {
-        const auto on = [](bool enabled) { return QLatin1String(enabled ? " on" : " off"); };
-        return {(busy ? QStringLiteral("btnDownload '  Dừng' 1452778310_Cancel on")
-                      : QStringLiteral("btnDownload '  Tải về' 1498635164_download on")),
-                "btnInstall '  Cài đặt' 1464966328_adept_installer" + on(install),
-                "btnOpen 'Thư mục' 1464039768_Folder" + on(folder),
-                "btnClose '  Đóng' 1452863351_cross-button on",
-                "cbName" + on(!busy),
-                "cbVer" + on(!busy),
-                "lbl_Total " + total,
-                "lbl_Speed " + speed,
-                "status " + status,
-                "progressBar " + bar,
-                busy ? "speedTimer 1000 ms" : "speedTimer off"};
+        const auto on = [](bool enabled) { return QString(enabled ? "on" : "off"); };
+        return QString("btnDownload '  %1 on\nbtnInstall '  Cài đặt' 1464966328_adept_installer %2\nbtnOpen 'Thư mục' "
+                       "1464039768_Folder %3\nbtnClose '  Đóng' 1452863351_cross-button on\ncbName %4\ncbVer %4\n"
+                       "lbl_Total %5\nlbl_Speed %6\nstatus %7\nprogressBar %8\nspeedTimer %9")
+                .arg(QString(busy ? "Dừng' 1452778310_Cancel" : "Tải về' 1498635164_download"), on(install), on(folder),
+                     on(!busy), total, speed, status, bar, QString(busy ? "1000 ms" : "off"))
+                .split('\n');
     }
 };
-// Sets the home folder the program saves under. Windows takes it from the user's profile, and
-// from USERPROFILE where the profile's folder does not exist (so in the Windows tests' Wine prefix).
+// The home folder the program saves under; Windows takes USERPROFILE where the profile's folder does not exist
+// (so in the tests' Wine prefix).
 inline void setHome(const QString &path)
 {
     qputenv("HOME", QFile::encodeName(path));
@@ -54,8 +48,7 @@ inline QByteArray catalogueWith(const QString &version, const QString &link, con
     return QJsonDocument(QJsonObject {{"P", QJsonObject {{"data", QJsonObject {{version, entry}}}}}}).toJson();
 }
 // What the window tests share: the server standing in for every host, a fresh HOME per test (startTest and
-// endTest, from init and cleanup), message boxes recorded and closed as a user would, and what the window hands
-// to the desktop.
+// endTest), message boxes recorded and closed as a user would, and what the window hands to the desktop.
 class Fixture : public QObject
 {
     Q_OBJECT
@@ -63,12 +56,12 @@ public:
     Fixture()
     {
         qRegisterMetaType<QNetworkReply *>();
-        QNetworkProxy::setApplicationProxy({QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), server.port()});
+        QNetworkProxy::setApplicationProxy({QNetworkProxy::HttpProxy, QString("127.0.0.1"), server.port()});
         auto *poll = new QTimer(this);
         connect(poll, &QTimer::timeout, this, &Fixture::closeModalBox);
         poll->start(20); // also fires inside a box's own event loop
         // Both file actions send file: URLs; one without a scheme is caught too, should it come.
-        for (const QString &scheme : {QString(), QStringLiteral("file")})
+        for (const QString &scheme : {QString(), QString("file")})
             QDesktopServices::setUrlHandler(scheme, this, "openOnDesktop");
     }
 
@@ -98,7 +91,8 @@ protected:
         QVERIFY(read.wait(10000));
     }
     void open(const QByteArray &catalogue) { open(reply(200, catalogue)); }
-    void clickDownload() const { QTest::mouseClick(button("btnDownload"), Qt::LeftButton); }
+    void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void clickDownload() const { click("btnDownload"); }
     bool waitForBoxes(int n) const
     {
         return QTest::qWaitFor([&] { return boxes.size() >= n; }, 30000);
@@ -107,31 +101,28 @@ protected:
     QStringList face() const
     {
         static QMap<QString, QImage> images; // read once: checks run while the window waits on a timer
-        for (const QString &file : images.isEmpty() ? QDir(QStringLiteral(":/Icons")).entryList() : QStringList())
+        for (const QString &file : images.isEmpty() ? QDir(QString(":/Icons")).entryList() : QStringList())
             images[QFileInfo(file).baseName()] = QIcon(":/Icons/" + file).pixmap(16).toImage();
         QStringList lines;
         for (const char *name : {"btnDownload", "btnInstall", "btnOpen", "btnClose"})
-            lines << QStringLiteral("%1 '%2' %3 %4")
+            lines << QString("%1 '%2' %3 %4")
                              .arg(name, button(name)->text(),
-                                  images.key(button(name)->icon().pixmap(16).toImage(), QStringLiteral("no image")),
+                                  images.key(button(name)->icon().pixmap(16).toImage(), QString("no image")),
                                   button(name)->isEnabled() ? "on" : "off");
         for (const char *name : {"cbName", "cbVer"})
             lines << name + QLatin1String(window->findChild<QComboBox *>(name)->isEnabled() ? " on" : " off");
-        const QString shown
-                = QStringLiteral("%1-%2 %3").arg(bar()->minimum()).arg(bar()->maximum()).arg(bar()->value());
+        const QString shown = QString("%1-%2 %3").arg(bar()->minimum()).arg(bar()->maximum()).arg(bar()->value());
         const QTimer *tick = window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly); // the speed's
         return lines << "lbl_Total " + label("lbl_Total")->text() << "lbl_Speed " + label("lbl_Speed")->text()
                      << "status " + status() << "progressBar " + (bar()->isVisible() ? shown : "hidden")
-                     << (tick->isActive() ? QStringLiteral("speedTimer %1 ms").arg(tick->interval())
-                                          : "speedTimer off");
+                     << (tick->isActive() ? QString("speedTimer %1 ms").arg(tick->interval()) : "speedTimer off");
     }
     void verifyFace(const Face &expected) const
     {
         const QStringList wanted = expected.lines();
         QCOMPARE(asExpected(face(), wanted), wanted);
     }
-    // `actual`, with each line that matches its line of `wanted` ("%n": any figure) written as wanted, so that
-    // the first line that differs shows.
+    // `actual`, each line that matches its line of `wanted` written as wanted, so that the first that differs shows.
     static QStringList asExpected(QStringList actual, const QStringList &wanted)
     {
         for (int i = 0; i < qMin(actual.size(), wanted.size()); ++i) {
@@ -144,8 +135,7 @@ protected:
     QLabel *label(const char *name) const { return window->findChild<QLabel *>(QLatin1String(name)); }
     QProgressBar *bar() const { return window->findChild<QProgressBar *>(); }
     QString status() const { return window->statusBar()->currentMessage(); }
-    // Files under HOME, by their paths relative to it; files() leaves out the streams that Wine keeps as files of
-    // their own, "name:stream".
+    // Files under HOME, by their paths relative to it; files() leaves out the streams Wine keeps as files, "a:b".
     bool write(const QString &path, const QByteArray &content) const
     {
         QDir().mkpath(QFileInfo(home->filePath(path)).path());
@@ -164,7 +154,13 @@ protected:
         while (it.hasNext())
             found.append(QDir(home->path()).relativeFilePath(it.next()));
         found.sort();
-        return found.filter(QRegularExpression(QStringLiteral("^[^:]*$")));
+        return found.filter(QRegularExpression(QString("^[^:]*$")));
+    }
+    void closeModalBox() // not a slot, or QtTest would run it as a test
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box && box->isVisible())
+            boxes.append({box->icon(), box->windowTitle(), box->text()}), box->done(QMessageBox::Ok);
     }
     TestServer server;
     std::unique_ptr<QTemporaryDir> home;
@@ -177,11 +173,5 @@ private slots:
     {
         if (url.isValid())
             desktop.append(url);
-    }
-    void closeModalBox()
-    {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box && box->isVisible())
-            boxes.append({box->icon(), box->windowTitle(), box->text()}), box->done(QMessageBox::Ok);
     }
 };

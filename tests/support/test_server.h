@@ -33,12 +33,12 @@ inline Reply reply(int status, const QByteArray &body, const QByteArray &headers
     return {"HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Length: " + QByteArray::number(body.size())
             + "\r\nConnection: close\r\n" + headers + "\r\n" + body};
 }
-inline Reply chunked(const QByteArray &body, bool lastChunk = true)
+inline Reply chunked(const QByteArray &body, bool lastChunk = true, const QByteArray &headers = {}, int paceBytes = 0)
 {
-    QByteArray bytes = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+    QByteArray bytes = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n" + headers + "\r\n";
     for (int at = 0; at < body.size(); at += 4096)
         bytes += QByteArray::number(qMin(4096, body.size() - at), 16) + "\r\n" + body.mid(at, 4096) + "\r\n";
-    return {lastChunk ? bytes + "0\r\n\r\n" : bytes};
+    return {lastChunk ? bytes + "0\r\n\r\n" : bytes, -1, false, paceBytes};
 }
 // The byte at offset i is i % 251, so a piece at the wrong offset shows.
 inline QByteArray pattern(qint64 size)
