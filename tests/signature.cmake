@@ -18,7 +18,7 @@ add_executable(tst_signature ${CMAKE_CURRENT_SOURCE_DIR}/tst_signature.cpp)
 set_target_properties(tst_signature PROPERTIES AUTOMOC ON)
 target_link_libraries(tst_signature PRIVATE tovik_window_signed tovik_fixture Qt5::Test)
 target_compile_definitions(tst_signature PRIVATE TOVIK_TEST_KEYS="${tovik_demo_keys}"
-    TOVIK_SIGN_TOOL="${CMAKE_CURRENT_SOURCE_DIR}/../scripts/sign-catalogue")
+    TOVIK_SIGN_TOOL="${CMAKE_CURRENT_SOURCE_DIR}/../scripts/sign_catalogue.py")
 add_test(NAME tst_signature COMMAND tst_signature)
 set_tests_properties(tst_signature PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;http_proxy=;HTTP_PROXY=;no_proxy="

@@ -7,7 +7,7 @@ built and the suite is run, and the fault counts as caught when a test fails.
 A fault whose pattern does not match exactly one line, or that does not
 build, is reported as such: it proves nothing until its line is mended.
 
-    scripts/mutate [-k SUBSTRING] [--scratch DIR] [--jobs N] [--workers N] [--matrix FILE]
+    scripts/mutate.py [-k SUBSTRING] [--scratch DIR] [--jobs N] [--workers N] [--matrix FILE]
 
 -k picks the faults whose name, or whose list's file name, holds SUBSTRING, or
 any of several separated by commas (`-k unlisted` plants every fault of

@@ -2,7 +2,7 @@
 """Prints the build folder of a configure preset, relative to the checkout:
 CMakePresets.json is the one place that names the build folders.
 
-    scripts/preset-dir PRESET
+    scripts/preset_dir.py PRESET
 """
 import json
 import os
