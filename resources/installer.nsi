@@ -36,7 +36,7 @@
 ; Program Files, where nobody but an administrator could have replaced it.
 ;
 ;   makensis -DVERSION=1.0.0 -DDEPLOY=<deploy folder> -DOUTFILE=<setup.exe> [-DWIN64] [-DSIGN=<signer>] installer.nsi
-; DEPLOY-files.nsh and DEPLOY-remove.nsh come from scripts/windows-deploy.
+; DEPLOY-files.nsh and DEPLOY-remove.nsh come from scripts/windows_deploy.py.
 ; WIN64 makes the installer of the 64-bit twin that the tests run where no
 ; 32-bit program can: a 64-bit installer, into the 64-bit Program Files and
 ; the 64-bit registry view.

@@ -18,7 +18,7 @@ add_executable(tst_signature ${CMAKE_CURRENT_SOURCE_DIR}/tst_signature.cpp)
 set_target_properties(tst_signature PROPERTIES AUTOMOC ON)
 target_link_libraries(tst_signature PRIVATE tovik_window_signed tovik_fixture Qt5::Test)
 target_compile_definitions(tst_signature PRIVATE TOVIK_TEST_KEYS="${tovik_demo_keys}"
-    TOVIK_SIGN_TOOL="${CMAKE_CURRENT_SOURCE_DIR}/../scripts/sign-catalogue")
+    TOVIK_SIGN_TOOL="${CMAKE_CURRENT_SOURCE_DIR}/../scripts/sign_catalogue.py")
 if(CMAKE_CROSSCOMPILING)
     return() # minisign, which signs each catalogue, is a Linux program: Wine never sees it end
 endif()

@@ -2,7 +2,7 @@
 
 #include "tovik_all_in_one.h"
 
-#include "catalogue_signature.h"
+#include "build_settings.h"
 #include "safe_names.h"
 #include "timings.h"
 #include "window_form.h"
@@ -29,10 +29,7 @@ const char DownloadsFolder[] = "/TovikAIO/Files/";
 // ends, so a server that sends more than this is cut off, and nothing is listed.
 constexpr qint64 MaxCatalogueBytes = 8 * 1024 * 1024;
 
-// The vendor's minisign public key, fixed when the program is built. Without
-// one the catalogue is taken as it comes and no signature is asked for.
-constexpr char CataloguePublicKey[] = TOVIK_CATALOGUE_PUBLIC_KEY;
-constexpr bool CatalogueIsSigned = sizeof(CataloguePublicKey) > 1;
+using BuildSettings::CatalogueIsSigned;
 // `minisign -S` writes the signature beside the file, under this suffix.
 constexpr char SignatureSuffix[] = ".minisig";
 // A signature file is a few hundred bytes; one larger than 4 KiB is refused.
@@ -81,14 +78,6 @@ QByteArray bodyOf(QNetworkReply *reply, qint64 maxBytes)
     return body.size() <= maxBytes && length <= maxBytes ? body : QByteArray();
 }
 
-// The one call into libsodium: a build without a key does not link it.
-bool signedByVendor(const QByteArray &catalogue, const QByteArray &signatureFile)
-{
-    if constexpr (CatalogueIsSigned)
-        return CatalogueSignature(QByteArray(CataloguePublicKey)).verifies(catalogue, signatureFile);
-    return false;
-}
-
 } // namespace
 
 void Tovik_all_in_one::ReadString(QNetworkReply *data)
@@ -130,7 +119,7 @@ void Tovik_all_in_one::listIfSigned(const QByteArray &catalogue, QNetworkReply *
     signature->deleteLater();
     // Anything but a good signature by the built-in key leaves the catalogue
     // empty, as silently as an unreachable server.
-    if (signedByVendor(catalogue, signatureFile))
+    if (BuildSettings::signedByVendor(catalogue, signatureFile))
         listCatalogue(catalogue);
 }
 

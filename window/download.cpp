@@ -4,7 +4,6 @@
 #include "tovik_all_in_one.h"
 
 #include "safe_names.h"
-#include "streamed_file.h"
 #include "texts.h"
 #include "transfer.h"
 #include "window_form.h"
@@ -20,6 +19,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -60,6 +60,33 @@ void showProgressOn(QProgressBar *bar, qint64 bytesRead, qint64 totalBytes)
         ++shift;
     bar->setMaximum(int(totalBytes >> shift));
     bar->setValue(int(qBound<qint64>(0, bytesRead, totalBytes) >> shift));
+}
+
+// How each way a download fails is told: the box, and then the status bar.
+struct FailureReport
+{
+    Transfer::Outcome outcome;
+    QMessageBox::Icon kind;
+    const char *message;
+    const char *status;
+};
+
+constexpr FailureReport FailureReports[] = {
+        {Transfer::Outcome::SaveFailed, QMessageBox::Critical, Texts::CannotSave, Texts::CannotSave},
+        {Transfer::Outcome::Cancelled, QMessageBox::Warning, Texts::CancelledMessage, Texts::CancelledStatus},
+        {Transfer::Outcome::CutShort, QMessageBox::Critical, Texts::Interrupted, Texts::Interrupted},
+        {Transfer::Outcome::Damaged, QMessageBox::Critical, Texts::Damaged, Texts::Damaged},
+        {Transfer::Outcome::NothingReceived, QMessageBox::Critical, Texts::LinkNotFound, Texts::LinkNotFound},
+};
+
+// A transfer that ended while still running brought nothing: the last row.
+const FailureReport &reportOf(Transfer::Outcome outcome)
+{
+    for (const FailureReport &report : FailureReports) {
+        if (report.outcome == outcome)
+            return report;
+    }
+    return FailureReports[std::size(FailureReports) - 1];
 }
 
 } // namespace
@@ -119,27 +146,28 @@ void Tovik_all_in_one::showTransferring()
 
 bool Tovik_all_in_one::refuseUnsafeStart(const QUrl &url, QByteArray *sha256)
 {
-    // Names from the catalogue must not lead out of the downloads folder.
+    // A refused start is told as the outcome it forestalls. Names from the
+    // catalogue must not lead out of the downloads folder.
     if (!SafeNames::isSafeVersionName(versionName) || !SafeNames::isSafeFileName(fileName)) {
-        reportFailure(QMessageBox::Critical, text(Texts::CannotSave), text(Texts::CannotSave));
+        reportFailure(Transfer::Outcome::SaveFailed);
         return true;
     }
     // file:, data: and qrc: links are never fetched: only the web is.
     if (!isFetchable(url)) {
-        reportFailure(QMessageBox::Critical, text(Texts::LinkNotFound), text(Texts::LinkNotFound));
+        reportFailure(Transfer::Outcome::NothingReceived);
         return true;
     }
     // A signed catalogue vouches for a file only through its sha256: an entry
     // without one is as good as one without a link.
     const QJsonValue digest = versionTable.value(versionName).toObject().value(QLatin1String(Sha256Key));
     if (digest.isUndefined() && filesMustBeVouchedFor()) {
-        reportFailure(QMessageBox::Critical, text(Texts::LinkNotFound), text(Texts::LinkNotFound));
+        reportFailure(Transfer::Outcome::NothingReceived);
         return true;
     }
     // A checksum that is asked for but cannot be checked refuses the download.
     static const QRegularExpression hex64(QStringLiteral("^[0-9A-Fa-f]{64}$"));
     if (!digest.isUndefined() && !hex64.match(digest.toString()).hasMatch()) {
-        reportFailure(QMessageBox::Critical, text(Texts::Damaged), text(Texts::Damaged));
+        reportFailure(Transfer::Outcome::Damaged);
         return true;
     }
     *sha256 = QByteArray::fromHex(digest.toString().toLatin1());
@@ -233,61 +261,26 @@ void Tovik_all_in_one::receiveData(QNetworkReply *data)
 
 bool Tovik_all_in_one::saveToDisk(const QString &filename, QIODevice *data)
 {
-    // The running transfer has been writing its file since its first bytes;
-    // any other device is saved here from what it holds.
-    if (!transfer || data != transfer->lastReply())
-        return saveDevice(filename, data);
-    switch (transfer->outcome()) {
-    case Transfer::Outcome::SaveFailed:
-        reportFailure(QMessageBox::Critical, text(Texts::CannotSave), text(Texts::CannotSave));
+    // The transfer has been writing its file since its first bytes, where it
+    // was told to: only its own reply ends in a saved file.
+    Q_UNUSED(filename)
+    const bool own = transfer && data == transfer->lastReply();
+    const Transfer::Outcome outcome = own ? transfer->outcome() : Transfer::Outcome::NothingReceived;
+    if (outcome != Transfer::Outcome::Received) {
+        reportFailure(outcome);
         return false;
-    case Transfer::Outcome::Cancelled:
-        reportFailure(QMessageBox::Warning, text(Texts::CancelledMessage), text(Texts::CancelledStatus));
-        return false;
-    case Transfer::Outcome::CutShort:
-        reportFailure(QMessageBox::Critical, text(Texts::Interrupted), text(Texts::Interrupted));
-        return false;
-    case Transfer::Outcome::Damaged:
-        reportFailure(QMessageBox::Critical, text(Texts::Damaged), text(Texts::Damaged));
-        return false;
-    case Transfer::Outcome::Running:
-    case Transfer::Outcome::NothingReceived:
-        reportFailure(QMessageBox::Critical, text(Texts::LinkNotFound), text(Texts::LinkNotFound));
-        return false;
-    case Transfer::Outcome::Received:
-        break;
     }
-    Transfer *done = transfer;
-    return finishSavedFile(done->folder(), done->fileName(), [done] { return done->commit(); });
+    return finishSavedFile(transfer);
 }
 
-bool Tovik_all_in_one::saveDevice(const QString &filename, QIODevice *data)
+bool Tovik_all_in_one::finishSavedFile(Transfer *done)
 {
-    StreamedFile file(filename);
-    while (data && data->isReadable()) {
-        const QByteArray piece = data->read(Transfer::ReadBufferSize);
-        if (piece.isEmpty())
-            break;
-        file.write(piece);
-    }
-    if (file.hasFailed())
-        reportFailure(QMessageBox::Critical, text(Texts::CannotSave), text(Texts::CannotSave));
-    else if (cancelRequested)
-        reportFailure(QMessageBox::Warning, text(Texts::CancelledMessage), text(Texts::CancelledStatus));
-    else if (file.bytesWritten() == 0)
-        reportFailure(QMessageBox::Critical, text(Texts::LinkNotFound), text(Texts::LinkNotFound));
-    else
-        return finishSavedFile(downloadFolder, fileName, [&file] { return file.commit(); });
-    return false;
-}
-
-bool Tovik_all_in_one::finishSavedFile(const QString &folder, const QString &name, const std::function<bool()> &commit)
-{
+    const QString folder = done->folder(), name = done->fileName();
     // A transfer of unknown size is still shown as running: it ends here.
     if (isDownloading)
         resetControl();
-    if (!commit()) {
-        reportFailure(QMessageBox::Critical, text(Texts::CannotSave), text(Texts::CannotSave));
+    if (!done->commit()) {
+        reportFailure(Transfer::Outcome::SaveFailed);
         return false;
     }
     ui->statusBar->showMessage(name + text(Texts::SavedStatus));
@@ -296,11 +289,12 @@ bool Tovik_all_in_one::finishSavedFile(const QString &folder, const QString &nam
     return true;
 }
 
-void Tovik_all_in_one::reportFailure(QMessageBox::Icon kind, const QString &message, const QString &statusText)
+void Tovik_all_in_one::reportFailure(Transfer::Outcome outcome)
 {
-    QMessageBox box(kind, text(Texts::ErrorTitle), message, QMessageBox::NoButton, this);
+    const FailureReport &report = reportOf(outcome);
+    QMessageBox box(report.kind, text(Texts::ErrorTitle), text(report.message), QMessageBox::NoButton, this);
     box.exec();
-    ui->statusBar->showMessage(statusText);
+    ui->statusBar->showMessage(text(report.status));
     resetControl();
 }
 

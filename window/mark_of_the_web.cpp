@@ -1,6 +1,8 @@
 #include "mark_of_the_web.h"
 
 #ifdef Q_OS_WIN
+#include "build_settings.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,8 +15,6 @@ namespace {
 
 // This program, to the Attachment Manager, which keeps settings per program.
 const GUID ClientGuid = {0x99050934, 0x6f69, 0x413f, {0x8a, 0xae, 0xee, 0x77, 0xd0, 0x7a, 0xfc, 0x54}};
-// Where every download link is read: the page a browser would name.
-const char CatalogueUrl[] = TOVIK_CATALOGUE_URL;
 const char ZoneStream[] = ":Zone.Identifier";
 // The longest address the Attachment Manager takes (INTERNET_MAX_URL_LENGTH).
 constexpr int MaxAddressLength = 2083;
@@ -81,7 +81,9 @@ void writeStream(const QString &path, const QString &source, const QString &refe
 
 bool MarkOfTheWeb::tag(const QString &path, const QString &name, const QUrl &source)
 {
-    const QString origin = addressOf(source), referrer = addressOf(QUrl(QString::fromLatin1(CatalogueUrl)));
+    // The referrer: the catalogue, where every download link is read, as the page a browser would name.
+    const QString origin = addressOf(source),
+                  referrer = addressOf(QUrl(QString::fromLatin1(BuildSettings::CatalogueUrl)));
     const Check check = checkThroughAttachmentManager(path, name, origin, referrer);
     if (check == Check::Unavailable)
         writeStream(path, origin, referrer);

@@ -1,19 +1,12 @@
 #include "tovik_all_in_one.h"
 
-#include "streamed_file.h"
+#include "build_settings.h"
 #include "timings.h"
 #include "transfer.h"
 #include "window_form.h"
 
 #include <QProgressBar>
 #include <QTimer>
-
-namespace {
-
-// The vendor's catalogue; the host is chosen when the program is built.
-const char CatalogueUrl[] = TOVIK_CATALOGUE_URL;
-
-} // namespace
 
 Tovik_all_in_one::Tovik_all_in_one(QWidget *parent)
     : QMainWindow(parent)
@@ -29,7 +22,7 @@ Tovik_all_in_one::Tovik_all_in_one(QWidget *parent)
     connect(speedTimer, SIGNAL(timeout()), this, SLOT(updateCaption()));
     ui->progressBar->hide();
 
-    const QUrl catalogue(QString::fromLatin1(CatalogueUrl), QUrl::TolerantMode);
+    const QUrl catalogue(QString::fromLatin1(BuildSettings::CatalogueUrl), QUrl::TolerantMode);
     limitCatalogueSize(networkManager->get(Timings::withStallTimeout(QNetworkRequest(catalogue))));
     connect(networkManager, SIGNAL(finished(QNetworkReply *)), this, SLOT(ReadString(QNetworkReply *)));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer.h"
+
 #include <QIODevice>
 #include <QJsonObject>
 #include <QMainWindow>
@@ -9,11 +11,7 @@
 #include <QString>
 #include <QUrl>
 
-#include <functional>
-
 class QTimer;
-class StreamedFile;
-class Transfer;
 struct WindowForm;
 
 // The one window of the program: it holds all state, and its private slots
@@ -62,9 +60,8 @@ private:
     void showTransferring();
     void showConnectionLost(bool waiting);
     void showSaving();
-    bool saveDevice(const QString &filename, QIODevice *data);
-    bool finishSavedFile(const QString &folder, const QString &name, const std::function<bool()> &commit);
-    void reportFailure(QMessageBox::Icon kind, const QString &message, const QString &statusText);
+    bool finishSavedFile(Transfer *done);
+    void reportFailure(Transfer::Outcome outcome);
     void showTransferAmounts(qint64 bytesRead, qint64 totalBytes);
     void releaseReply(QNetworkReply *reply);
 

@@ -17,7 +17,7 @@ The texts come from the same pinned source tarballs the libraries were built
 from (the toolchain cache's sources/, read only) and, for the compiler's
 runtime, from Debian's installed packages.
 
-    scripts/windows-notices TRIPLE TOOLCHAIN_PREFIX OUT_DIR
+    scripts/windows_notices.py TRIPLE TOOLCHAIN_PREFIX OUT_DIR
 """
 import fnmatch
 import glob

@@ -5,14 +5,14 @@ and exactly the DLLs their import tables name, found by walking the tables
 with objdump. A DLL that is neither shipped nor in WINDOWS_DLLS fails the
 run, and nothing is shipped that no table names (or Qt loads by name). Adds
 qt.conf, which keeps Qt to the program's folder, VERSIONS.txt, the exact sources of what is shipped, and licenses/ with the
-notices of it all (scripts/windows-notices). Also writes the NSIS lists of
+notices of it all (scripts/windows_notices.py). Also writes the NSIS lists of
 what to install and remove.
 
 Then checks the folder as shipped, without running anything: the program is
 a GUI program for the architecture, every import of every file is in the
 folder or in WINDOWS_DLLS, and no file holds a path of the build machine.
 
-    scripts/windows-deploy TRIPLE EXE TOOLCHAIN_PREFIX OUT_DIR
+    scripts/windows_deploy.py TRIPLE EXE TOOLCHAIN_PREFIX OUT_DIR
 """
 import glob
 import os
@@ -78,7 +78,7 @@ def main(exe, prefix, out):
     shipped['qt.conf'] = 'qt.conf'
     shutil.copy2(os.path.join(prefix, 'VERSIONS.txt'), out)
     shipped['versions.txt'] = 'VERSIONS.txt'
-    subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), 'windows-notices'), triple, prefix, out],
+    subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), 'windows_notices.py'), triple, prefix, out],
                    check=True)
     for folder, _, names in os.walk(os.path.join(out, 'licenses')):
         for name in names:

@@ -7,7 +7,7 @@ built and the suite is run, and the fault counts as caught when a test fails.
 A fault whose pattern does not match exactly one line, or that does not
 build, is reported as such: it proves nothing until its line is mended.
 
-    scripts/mutate [-k SUBSTRING] [--scratch DIR] [--jobs N] [--workers N] [--matrix FILE]
+    scripts/mutate.py [-k SUBSTRING] [--scratch DIR] [--jobs N] [--workers N] [--matrix FILE]
 
 -k picks the faults whose name, or whose list's file name, holds SUBSTRING, or
 any of several separated by commas (`-k unlisted` plants every fault of
@@ -133,7 +133,7 @@ def prepare(scratch, jobs, matrix):
     """A scratch copy, configured, built and passing: its source and build folders, and its passing rows."""
     src = copy_sources(scratch)
     build = os.path.join(scratch, "build")
-    configure = ["cmake", "-S", src, "-B", build, "-DBUILD_TESTING=ON"]
+    configure = ["cmake", "--preset", "linux", "-S", src, "-B", build]  # the preset, in a folder of its own
     if shutil.which("ccache"):
         # Restoring a file after its fault rebuilds what was built before.
         configure.append("-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")

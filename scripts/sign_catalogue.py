@@ -3,7 +3,7 @@
 signs the catalogue with minisign. A program built with a catalogue key
 downloads only the files whose entry carries their sha256.
 
-    scripts/sign-catalogue CATALOGUE FILES SECRET_KEY [-t TRUSTED_COMMENT]
+    scripts/sign_catalogue.py CATALOGUE FILES SECRET_KEY [-t TRUSTED_COMMENT]
 
 FILES is the folder that will be published as the root of the download
 server: an entry whose "downloadlink" is http://host/dl/1.0/setup.exe is
