@@ -3,13 +3,13 @@
 #include "fixture.h"
 namespace {
 using Serve = TestServer::Handler;
-const QString Link = QString("http://files.example/dl/setup.exe"), Files = QString("h/u/TovikAIO/Files/");
-const QString Saved = Files + "1.0/setup.exe", Initial = QString(": 0.00 KB/ 0.00 KB");
-const QString NotFound = QString("Không tìm thấy link file download.");
-const QString CannotSave = QString("Không lưu được file, kiểm tra lại thư mục tải.");
-const QString Interrupted = QString("Tải về bị gián đoạn, file chưa được lưu.");
-const QString Damaged = QString("File tải về bị lỗi (sai mã kiểm tra), file chưa được lưu.");
-const QString Stopped = QString("Đã hủy tải về.");
+const QString Link = "http://files.example/dl/setup.exe", Files = "h/u/TovikAIO/Files/";
+const QString Saved = Files + "1.0/setup.exe", Initial = ": 0.00 KB/ 0.00 KB";
+const QString NotFound = "Không tìm thấy link file download.";
+const QString CannotSave = "Không lưu được file, kiểm tra lại thư mục tải.";
+const QString Interrupted = "Tải về bị gián đoạn, file chưa được lưu.";
+const QString Damaged = "File tải về bị lỗi (sai mã kiểm tra), file chưa được lưu.";
+const QString Stopped = "Đã hủy tải về.";
 const QByteArray Earlier = "the earlier, good copy", ETag = "ETag: \"v1\"\r\n", V1 = "\"v1\"";
 const qint64 Drop = 300 * 1024, Size = 700 * 1024;
 const QByteArray Body = pattern(Size), NewBody = pattern(Size + 1).mid(1); // every byte differs
@@ -92,10 +92,7 @@ class DownloadTest : public Fixture
         QVERIFY(write(Saved, Earlier));
         open(catalogueWith(version, url, extra));
     }
-    void serve(const Serve &answer, const QByteArray &path = {})
-    {
-        server.on(path.isEmpty() ? linkPath() : path, answer);
-    }
+    void serve(const Serve &answer, const QByteArray &at = {}) { server.on(at.isEmpty() ? linkPath() : at, answer); }
     void start();
     void finish(const Expect &e);
     void fetch()
@@ -178,7 +175,7 @@ private slots:
         QTest::addColumn<QString>("url");
         QTest::addColumn<bool>("trusted");
         columns();
-        const QString secure = QString("https://secure.example/dl/a.exe");
+        const QString secure = "https://secure.example/dl/a.exe";
         const Sent tunnel {0, -1, {}, "secure.example:443", "CONNECT"};
         const auto move
                 = [](int code, const QByteArray &to) { return always(reply(code, {}, "Location: " + to + "\r\n")); };
