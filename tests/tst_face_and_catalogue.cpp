@@ -112,6 +112,7 @@ private slots:
         QTest::newRow("error status, BOM, object, NUL, junk")
                 << reply(500, "\xEF\xBB\xBF{\"P\":{}}" + QByteArray(1, 0) + "]]") << "P [] | " + untouched;
         QTest::newRow("text after the object") << json("{'P':{}} x") << untouched;
+        QTest::newRow("never answers") << Reply {{}, -1, true} << untouched; // given up after the stall time
         QTest::newRow("8 MiB") << Reply {chunked(exact).bytes, -1, false, 16 << 20} << "P [] | " + untouched;
         QTest::newRow("over 8 MiB, ended before it can be stopped")
                 << Reply {chunked(exact + ' ').bytes, -1, false, 0, true} << untouched;
