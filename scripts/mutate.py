@@ -68,6 +68,11 @@ def copy_sources(scratch):
         os.makedirs(os.path.dirname(copy), exist_ok=True)
         if not os.path.exists(copy) or open(origin, "rb").read() != open(copy, "rb").read():
             shutil.copy(origin, copy)  # a new time, so the build sees the change
+    kept = {os.path.normpath(name) for name in listed if name}
+    for folder, _, names in os.walk(src):  # files renamed or removed since the last run would still build
+        for name in names:
+            if os.path.relpath(os.path.join(folder, name), src) not in kept:
+                os.remove(os.path.join(folder, name))
     return src
 
 
