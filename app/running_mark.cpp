@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-// The name the installer looks for (resources/installer.nsi). Local\ is this
+// The name the installer looks for (windows/installer.nsi). Local\ is this
 // session, Global\ every session, so that an installer run by another user
 // sees the copy too. The handles stay open until the process ends, when
 // Windows closes them; failing to make them changes nothing else.

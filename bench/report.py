@@ -1,15 +1,15 @@
 #!/usr/bin/env python3
-"""The benchmark's report: one table of the rounds that scripts/bench ran,
-and one of its rounds on the slow disk.
+"""The benchmark's report: one table of the rounds that bench/run ran,
+and one of its rounds on the slow disk; or one of bench/run-windows's rounds.
 
     bench/report.py RESULTS SLOW_RESULTS SLOW_SKIPPED SIZE...
+    bench/report.py --windows RESULTS
 
 RESULTS and SLOW_RESULTS hold one round a line, as key=value fields;
 SLOW_SKIPPED says why there was no slow disk, when there was none.
 """
 import statistics, sys
 
-path, slow_path, skipped_path, sizes = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
 
 def read(path):
     runs = {}
@@ -17,6 +17,21 @@ def read(path):
         fields = dict(item.split("=", 1) for item in line.split())
         runs.setdefault(fields["size"], []).append(fields)
     return runs
+
+
+def windows(path):  # per size: the median time, and the worst lateness of the window's loop and of a thread
+    print("Size  Rounds  Program s (median)  Lateness max ms  transfer / after last byte  Thread max ms")
+    for size, r in read(path).items():
+        worst = lambda key: max(float(x[key]) for x in r)
+        wall = sorted(float(x["wall_s"]) for x in r)[len(r) // 2]
+        print("%-5s %6d  %18.3f  %15.1f  %11.1f / %-14.1f %13.1f" % (size, len(r), wall, worst("lateness_max_ms"),
+              worst("transfer_lateness_max_ms"), worst("commit_lateness_max_ms"), worst("thread_lateness_max_ms")))
+
+
+if sys.argv[1] == "--windows":
+    windows(sys.argv[2])
+    sys.exit()
+path, slow_path, skipped_path, sizes = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
 
 def values(rows, key):
     return [float(row[key]) for row in rows]

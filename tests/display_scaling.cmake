@@ -8,11 +8,9 @@
 if(WIN32 AND CMAKE_CROSSCOMPILING)
     foreach(percent 100 125 150 175 200)
         math(EXPR dpi "96 * ${percent} / 100")
-        add_test(NAME face_at_${percent}
-                 COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/at_dpi.sh ${dpi} ${CMAKE_CROSSCOMPILING_EMULATOR}
-                         $<TARGET_FILE:tst_face_and_catalogue> face:${percent}%)
+        add_test(NAME face_at_${percent} COMMAND tst_face_and_catalogue face:${percent}%)
         set_tests_properties(face_at_${percent} PROPERTIES
-            ENVIRONMENT "http_proxy=;HTTP_PROXY=;no_proxy=" FAIL_REGULAR_EXPRESSION "SKIP" TIMEOUT 180)
+            ENVIRONMENT "TOVIK_LOGPIXELS=${dpi};http_proxy=;HTTP_PROXY=;no_proxy=" FAIL_REGULAR_EXPRESSION "SKIP" TIMEOUT 180)
     endforeach()
 elseif(UNIX AND NOT APPLE)
     foreach(percent 100 125 150 175 200)

@@ -1,5 +1,5 @@
 # The real program, closed by a click on a virtual display, exits with 0.
-# (The Windows program's exit code is checked under Wine by scripts/test-windows.)
+# (The Windows program's exit code is checked under Wine by windows/checks/end_to_end.sh.)
 if(CMAKE_CROSSCOMPILING)
     return()
 endif()

@@ -1,6 +1,6 @@
 # The program's images, its Windows resources compiled with the MinGW tools,
 # and its Linux install layout: checks of what is packaged, not of the code,
-# so the tests' size (scripts/test) leaves them out. A missing tool fails the test rather than
+# so the tests' size (cmake/test_size.py) leaves them out. A missing tool fails the test rather than
 # skipping it, so that the check cannot silently go away; scripts/bootstrap
 # installs them all.
 find_program(TOVIK_PYTHON NAMES python3 python)

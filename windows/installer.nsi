@@ -36,7 +36,8 @@
 ; Program Files, where nobody but an administrator could have replaced it.
 ;
 ;   makensis -DVERSION=1.0.0 -DDEPLOY=<deploy folder> -DOUTFILE=<setup.exe> [-DWIN64] [-DSIGN=<signer>] installer.nsi
-; DEPLOY-files.nsh and DEPLOY-remove.nsh come from scripts/windows_deploy.py.
+; DEPLOY-files.nsh and DEPLOY-remove.nsh come from deploy.py. CMake runs it (the
+; target "installer" of a Windows build).
 ; WIN64 makes the installer of the 64-bit twin that the tests run where no
 ; 32-bit program can: a 64-bit installer, into the 64-bit Program Files and
 ; the 64-bit registry view.
@@ -101,8 +102,8 @@ SetCompressor /SOLID lzma
 SetDateSave off
 ManifestDPIAware true
 
-!define MUI_ICON "Tovik_All_In_One.ico"
-!define MUI_UNICON "Tovik_All_In_One.ico"
+!define MUI_ICON "../resources/Tovik_All_In_One.ico"
+!define MUI_UNICON "../resources/Tovik_All_In_One.ico"
 ; Notices to read, not terms to accept: the button is Next.
 !define MUI_PAGE_HEADER_TEXT "Giấy phép"
 !define MUI_PAGE_HEADER_SUBTEXT "Các thư viện đi kèm $(^NameDA), giấy phép của chúng và nơi có mã nguồn."

@@ -10,26 +10,23 @@
 # Wine resolves "/etc" on the Linux machine's own root, so nothing is planted
 # there: the trace proves the folders are never looked at.
 #
-#   scripts/windows-trust-checks ARCH BUILD_DIR           plants, checks 1 and 2
-#   scripts/windows-trust-checks ARCH BUILD_DIR --after   the DLL was never loaded; removes the plant
-# WINEPREFIX (with the tests' profile set-up) and DISPLAY come from scripts/test-windows.
+#   trust_checks.sh ARCH TOOLCHAIN_PREFIX WINEPREFIX CONTROL.exe PLANTED.dll TST_DOWNLOAD.exe
+#       plants, checks 1 and 2 (CTest's set-up of the fixture planted_openssl_config)
+#   trust_checks.sh ... --after
+#       the DLL was never loaded; removes the plant (the fixture's clean-up)
+# CONTROL.exe and PLANTED.dll are tests/windows/planted_openssl_marker.c, built
+# as a program that reads OpenSSL's configuration and as the DLL to plant.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-. "$root/scripts/windows-env" "$1"
-build=$(cd "$2" && pwd)
-prefix=$(sed -n 's/^TOVIK_WIN32_PREFIX:[A-Z]*=//p' "$build/CMakeCache.txt")
-step() { echo "trust-checks: $windows_arch: $*"; }
-fail() { echo "trust-checks: $windows_arch: FAILED: $*" >&2; exit 1; }
-run() { "$root/scripts/wine-run" "$windows_arch" "$prefix" "$@"; }
-source=$root/tests/windows/planted_openssl_marker.c
-control=$build/reads_openssl_config.exe
-"$triple-gcc" -DCONTROL -O2 -s -I"$prefix/include" "$source" -L"$prefix/lib" -lcrypto -o "$control"
+here=$(dirname "$0")
+. "$here/common.sh" "$1" trust-checks "$3"
+prefix=$2 control=$4 planted=$5 tst_download=$6
+run() { "$here/wine-run" "$windows_arch" "$prefix" "$WINEPREFIX" "$@"; }
 ssl_dir=$(run "$control" | tr -d '\r' | sed -n 's/^OPENSSLDIR: "\(.*\)"$/\1/p')
 [ -n "$ssl_dir" ] || fail "OpenSSL names no configuration folder"
 ssl=$WINEPREFIX/drive_c/${ssl_dir#C:/}
 marker=$ssl/planted.dll.loaded
 
-if [ "${3:-}" = --after ]; then
+if [ "${7:-}" = --after ]; then
   [ ! -e "$marker" ] || fail "the suite loaded the DLL that $ssl_dir/openssl.cnf names"
   rm -rf "$ssl"
   step "the whole suite never loaded the planted DLL"
@@ -38,7 +35,7 @@ fi
 
 step "an openssl.cnf planted in $ssl_dir"
 mkdir -p "$ssl"
-"$triple-gcc" -shared -O2 -s "$source" -o "$ssl/planted.dll"
+cp "$planted" "$ssl/planted.dll"
 printf '%s\r\n' 'openssl_conf = init' '[init]' 'providers = providers' '[providers]' 'planted = planted' \
   '[planted]' "module = $ssl_dir/planted.dll" 'activate = 1' > "$ssl/openssl.cnf"
 run "$control" read > /dev/null
@@ -49,7 +46,7 @@ step "proven real: a program that reads OpenSSL's configuration loads the DLL"
 step "the https: rows under Wine's file trace"
 trace=$(mktemp) report=$(mktemp)
 trap 'rm -f "$trace" "$report"' EXIT
-WINEDEBUG=+file run "$build/tests/tst_download.exe" "moves:https" "moves:https, trusted" \
+WINEDEBUG=+file run "$tst_download" "moves:https" "moves:https, trusted" \
   > "$report" 2> "$trace" || fail "the https: rows: $(cat "$report")"
 grep -qi 'libssl-3' "$trace" || fail "the trace shows no TLS library loaded: it proves nothing"
 [ ! -e "$marker" ] || fail "TLS loaded the DLL that the planted openssl.cnf names"

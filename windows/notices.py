@@ -10,14 +10,14 @@ OUT_DIR/VERSIONS.txt.
 
 Where the vendor publishes the sources of a release, and whom to ask, come
 from TOVIK_SOURCE_URL and TOVIK_SOURCE_CONTACT; without them SOURCES.txt
-says that the build is not a release (scripts/windows-build refuses to make
-a release without them).
+says that the build is not a release (a build configured with TOVIK_RELEASE=ON
+is refused without them).
 
 The texts come from the same pinned source tarballs the libraries were built
 from (the toolchain cache's sources/, read only) and, for the compiler's
 runtime, from Debian's installed packages.
 
-    scripts/windows_notices.py TRIPLE TOOLCHAIN_PREFIX OUT_DIR
+    notices.py TRIPLE TOOLCHAIN_PREFIX OUT_DIR
 """
 import fnmatch
 import glob
@@ -33,7 +33,7 @@ import tempfile
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # The parts of Qt's own third-party code that the configuration of
-# scripts/windows-toolchain leaves out of the shipped DLLs, by the Id of
+# windows/ports/build leaves out of the shipped DLLs, by the Id of
 # their qt_attribution.json entry (a pattern where it ends in *). Every other entry is built in and gets
 # its notice; an Id that is in neither place stops the run.
 NOT_BUILT = {
@@ -180,15 +180,12 @@ def source_offer(versions):
     # Windows 10, read a text file without one in the ANSI code page.
     write(os.path.join(licenses, 'SOURCES.txt'),
           SOURCES.format(published=english, published_vi=vietnamese, commands=commands), 'utf-8-sig')
-    lock = os.path.join(ROOT, 'scripts', 'windows-toolchain.lock')
-    for f in (os.path.join(ROOT, 'scripts', 'windows-toolchain'), lock):
-        copy(f, 'build/' + os.path.basename(f))
-    # The patches byte for byte, so that they apply.
-    os.makedirs(os.path.join(licenses, 'build', 'windows-patches'))
-    for package, patch in re.findall(r'^patch (\S+) (\S+)$', open(lock).read(), re.M):
-        if package in versions:
-            shutil.copyfile(os.path.join(ROOT, 'scripts', 'windows-patches', patch),
-                            os.path.join(licenses, 'build', 'windows-patches', patch))
+    # The tool, its lock and the port files, and the patches byte for byte, so that they apply.
+    ports = os.path.join(ROOT, 'windows', 'ports')
+    for name in sorted(os.listdir(ports)):
+        if os.path.isfile(os.path.join(ports, name)):
+            copy(os.path.join(ports, name), 'build/' + name)
+    shutil.copytree(os.path.join(ports, 'patches'), os.path.join(licenses, 'build', 'patches'))
 
 
 # Where the sources of a release are published, in English and Vietnamese.
@@ -226,7 +223,7 @@ licence). The licence texts of each are in the folder of its name here.
 
 They are built from the exact Debian source packages that VERSIONS.txt (in
 the program's folder) names, with Debian's patches and the project's own
-that windows-toolchain.lock lists, each with its reason. Each package holds
+that the port files list, each with its reason. Each package holds
 the original source, Debian's patches and Debian's build notes. Debian's
 archive and its snapshot archive, which keeps every version ever published,
 serve them. On a Debian system with source lines in its APT sources:
@@ -234,14 +231,14 @@ serve them. On a Debian system with source lines in its APT sources:
 (gcc-mingw-w64 builds the runtime DLLs libgcc and libstdc++ from the GCC
 sources of the gcc-N package above; mingw-w64 holds winpthreads.)
 
-The script that built them, with the exact configure options, is in build/
-here: windows-toolchain, with the versions it pins in windows-toolchain.lock
-and the project's own patches in windows-patches/.
+The script that built them is in build/ here: `build`, with the versions it
+pins in `lock`, one port file per library (openssl.sh, libsodium.sh, qt.sh:
+the exact configure options) and the project's own patches in patches/.
 
 Qt's libraries are separate DLLs, loaded at run time: you may replace them
 with your own build of Qt 5.15 (the same compiler, and the configure options
-of windows-toolchain), and the program will use it. The .dsc hashes in
-windows-toolchain.lock let you check that you have the exact sources.
+of qt.sh), and the program will use it. The .dsc hashes in
+`lock` let you check that you have the exact sources.
 
 For at least three years after this version was last distributed, the
 publisher, Tovik, will also provide the same sources on request, at no more

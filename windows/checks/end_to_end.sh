@@ -6,21 +6,20 @@
 # "Thư mục" opens the version folder, "Đóng" closes the program with exit
 # code 0, and the uninstaller removes the program but not the downloads.
 #
-#   scripts/windows-end-to-end ARCH SETUP.exe DEMO_SERVER MARKER.exe SCREENSHOT.png
-# DISPLAY (Xvfb) and a fresh WINEPREFIX come from scripts/test-windows.
+#   end_to_end.sh ARCH WINEPREFIX SETUP.exe MARKER.exe DEMO_SERVER.exe TOOLCHAIN_PREFIX SCREENSHOT.png
+# The prefix and the display are CTest's fixtures; the demo server is the
+# Windows build's own, under Wine too.
 set -euo pipefail
-. "$(dirname "$0")/windows-env" "$1"
-setup=$2 server=$3 marker=$4 screenshot=$5
+here=$(dirname "$0")
+. "$here/common.sh" "$1" end-to-end "$2"
+setup=$3 marker=$4 server=$5 toolchain=$6 screenshot=$7
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-step() { echo "end-to-end: $*"; }
-fail() { echo "end-to-end: FAILED: $*" >&2; exit 1; }
 drive_c=$WINEPREFIX/drive_c
 folder=$drive_c/users/$(id -un)/TovikAIO/Files/1.0
 
 step "install silently"
-wine "$setup" /S
-program=$(ls "$drive_c"/Program\ Files*/Tovik\ All\ In\ One/Tovik_All_In_One.exe)
+install_silently "$setup"
 [ -f "$(dirname "$program")/uninstall.exe" ] || fail "no uninstaller"
 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TovikAllInOne' /v DisplayName | grep -q 'Tovik All In One' \
   || fail "not listed in Apps & features"
@@ -33,8 +32,10 @@ cat > "$work/data/catalogue.json" <<'JSON'
 {"Tovik Marker": {"data": {"1.0": {"active": true, "changelist": "Bản thử.",
   "downloadlink": "http://update.tovik.vn/demo/files/TovikMarker_setup.exe"}}}}
 JSON
-"$server" --port 0 --data "$work/data" > "$work/server.out" 2>&1 &
-for _ in $(seq 50); do port=$(sed -n 's/.*port \([0-9]*\).*/\1/p' "$work/server.out"); [ -n "$port" ] && break; sleep 0.1; done
+: > "$work/server.out"   # before the server opens it: the loop below reads it at once
+"$here/wine-run" "$windows_arch" "$toolchain" "$WINEPREFIX" "$server" --port 0 --data "$(windows_path "$work/data")" \
+  > "$work/server.out" 2>&1 &
+for _ in $(seq 100); do port=$(sed -n 's/.*port \([0-9]*\).*/\1/p' "$work/server.out"); [ -n "$port" ] && break; sleep 0.1; done
 [ -n "${port:-}" ] || fail "the demo server did not start"
 
 # The system proxy, as Internet Options stores it: a WinINet settings block
@@ -46,8 +47,8 @@ wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\C
   /v DefaultConnectionSettings /t REG_BINARY /d "460000000000000003000000${length}${hex}0000000000000000" /f > /dev/null
 
 step "start the installed program"
-wine "$program" & pid=$!
-id=$(timeout 60 xdotool search --sync --onlyvisible --name '^Tovik All In One$' | head -n1)
+start_program
+id=$(window '^Tovik All In One$')
 eval "$(xdotool getwindowgeometry --shell "$id")"
 step "window $WIDTH x $HEIGHT at $X,$Y"
 click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }
@@ -57,7 +58,7 @@ step "download"
 click 376 224                       # Tải về
 sleep 1.5
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$screenshot"
-box=$(timeout 60 xdotool search --sync --onlyvisible --name '^Thông báo$' | head -n1) || fail "no success box"
+box=$(window '^Thông báo$') || fail "no success box"
 xdotool windowfocus --sync "$box" key Return
 cmp "$marker" "$folder/TovikMarker_setup.exe" || fail "the saved file differs from the served one"
 

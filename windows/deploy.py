@@ -5,14 +5,18 @@ and exactly the DLLs their import tables name, found by walking the tables
 with objdump. A DLL that is neither shipped nor in WINDOWS_DLLS fails the
 run, and nothing is shipped that no table names (or Qt loads by name). Adds
 qt.conf, which keeps Qt to the program's folder, VERSIONS.txt, the exact sources of what is shipped, and licenses/ with the
-notices of it all (scripts/windows_notices.py). Also writes the NSIS lists of
+notices of it all (notices.py). Also writes the NSIS lists of
 what to install and remove.
 
-Then checks the folder as shipped, without running anything: the program is
-a GUI program for the architecture, every import of every file is in the
-folder or in WINDOWS_DLLS, and no file holds a path of the build machine.
+With a certificate (TOVIK_SIGN_PKCS12, read by SIGNER: scripts/windows-sign)
+every program file is signed, and where TOVIK_SIGN_VERIFY_CA names the
+trusted root, one changed byte must break the program's signature.
 
-    scripts/windows_deploy.py TRIPLE EXE TOOLCHAIN_PREFIX OUT_DIR
+Then checks the folder as shipped, without running anything: the program is
+built for the architecture, every import of every file is in the folder or
+in WINDOWS_DLLS, and no file holds a path of the build machine.
+
+    deploy.py TRIPLE EXE TOOLCHAIN_PREFIX OUT_DIR SIGNER
 """
 import glob
 import os
@@ -78,7 +82,7 @@ def main(exe, prefix, out):
     shipped['qt.conf'] = 'qt.conf'
     shutil.copy2(os.path.join(prefix, 'VERSIONS.txt'), out)
     shipped['versions.txt'] = 'VERSIONS.txt'
-    subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), 'windows_notices.py'), triple, prefix, out],
+    subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), 'notices.py'), triple, prefix, out],
                    check=True)
     for folder, _, names in os.walk(os.path.join(out, 'licenses')):
         for name in names:
@@ -116,8 +120,8 @@ def build_machine_paths():
 def check(exe, out):
     headers = subprocess.run([triple + '-objdump', '-p', '-f', exe], capture_output=True, text=True, check=True).stdout
     machine = {'i686-w64-mingw32': 'pei-i386', 'x86_64-w64-mingw32': 'pei-x86-64'}[triple]
-    if 'file format %s' % machine not in headers or not re.search(r'^Subsystem\s+0+2\s', headers, re.M):
-        sys.exit('windows-deploy: %s is not a %s GUI program' % (exe, machine))
+    if 'file format %s' % machine not in headers:
+        sys.exit('windows-deploy: %s is not a %s program' % (exe, machine))
     problems = []
     names = {f.lower() for _, _, fs in os.walk(out) for f in fs}
     for folder, _, files in os.walk(out):
@@ -135,10 +139,29 @@ def check(exe, out):
         problems.append('the installer does not install qt.conf')
     if problems:
         sys.exit('windows-deploy: ' + '; '.join(problems))
-    print('windows-deploy: checked: %s GUI program, every import shipped or Windows\' own, no build-machine path,'
+    print('windows-deploy: checked: %s program, every import shipped or Windows\' own, no build-machine path,'
           ' Qt\'s prefix and plug-ins pinned to the folder' % machine)
 
 
-triple = sys.argv[1]
-main(*sys.argv[2:])
-check(os.path.join(sys.argv[4], os.path.basename(sys.argv[2])), sys.argv[4])
+def sign(signer, out):
+    if not os.environ.get('TOVIK_SIGN_PKCS12'):
+        print('windows-deploy: not signed: no certificate (TOVIK_SIGN_PKCS12)')
+        return
+    files = sorted(os.path.join(d, f) for d, _, fs in os.walk(out) for f in fs if f.lower().endswith(('.exe', '.dll')))
+    subprocess.run([signer] + files, check=True)
+    ca = os.environ.get('TOVIK_SIGN_VERIFY_CA')
+    if ca:  # one changed byte must break the signature, or the check proves nothing
+        with tempfile.TemporaryDirectory() as tmp:
+            copy = os.path.join(tmp, 'changed.exe')
+            data = bytearray(open(os.path.join(out, 'Tovik_All_In_One.exe'), 'rb').read())
+            data[len(data) // 2] ^= 0xff
+            open(copy, 'wb').write(data)
+            if subprocess.run(['osslsigncode', 'verify', '-CAfile', ca, '-in', copy], capture_output=True).returncode == 0:
+                sys.exit('windows-deploy: a changed byte left the signature valid')
+    print('windows-deploy: %d files signed%s' % (len(files), ', verified; one changed byte breaks the program\'s' if ca else ''))
+
+
+triple, exe, prefix, out, signer = sys.argv[1:]
+main(exe, prefix, out)
+sign(signer, out)
+check(os.path.join(out, os.path.basename(exe)), out)

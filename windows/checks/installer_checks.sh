@@ -17,16 +17,14 @@
 #   6. its QuietUninstallString, which waits, leaves no folder (but
 #      uninstall.exe), shortcut or entry.
 #
-#   scripts/windows-installer-checks ARCH BUILD_DIR
-# DISPLAY (Xvfb) and a fresh WINEPREFIX come from scripts/test-windows.
+#   installer_checks.sh ARCH WINEPREFIX BUILD_DIR UNELEVATED.exe
+# The prefix and the display are CTest's fixtures.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-. "$root/scripts/windows-env" "$1"
-build=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/common.sh" "$1" installer-checks "$2"
+build=$(cd "$3" && pwd) unelevated=$4
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-step() { echo "installer-checks: $*"; }
-fail() { echo "installer-checks: FAILED: $*" >&2; exit 1; }
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 dropped='styles\qwindowsvistastyle.dll'   # the program runs without it
 shortcut='ProgramData/Microsoft/Windows/Start Menu/Programs/Tovik All In One.lnk'
@@ -41,7 +39,7 @@ for list in files remove; do
     || fail "$dropped not in deploy-$list.nsh"
 done
 ln -s "$build/deploy" "$work/b"   # its notices, for the licence page
-(cd "$root/resources" && makensis -V1 -DVERSION="$version_b" -DDEPLOY="$work/b" -DOUTFILE="$work/setup-b.exe" \
+(cd "$here/.." && makensis -V1 -DVERSION="$version_b" -DDEPLOY="$work/b" -DOUTFILE="$work/setup-b.exe" \
   $([ "$1" = x86_64 ] && echo -DWIN64) installer.nsi)
 
 # What an install left: every file with its checksum, the Start-menu shortcut
@@ -60,58 +58,20 @@ quiet_uninstall() {
   wine cmd /c "$(windows_path "$work/uninstall.bat")"
 }
 
-# Runs a command line with this process's unelevated token, as an
-# administrator's programs run under UAC, and prints its exit code (Wine hands
-# back only the lowest byte).
-"$triple-gcc" -municode -O2 -s -x c -o "$work/unelevated.exe" - <<'EOF'
-#include <windows.h>
-#include <stdio.h>
-int wmain(int argc, wchar_t **argv)
-{
-    HANDLE token, primary;
-    TOKEN_LINKED_TOKEN linked;
-    DWORD size, code = 1;
-    STARTUPINFOW startup = {sizeof startup};
-    PROCESS_INFORMATION process;
-    if (argc != 2 || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)
-        || !GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size)
-        || !DuplicateTokenEx(linked.LinkedToken, MAXIMUM_ALLOWED, NULL, SecurityImpersonation, TokenPrimary, &primary)
-        || !CreateProcessAsUserW(primary, NULL, argv[1], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return 1;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &code);
-    printf("%lu\n", code);
-    return 0;
-}
-EOF
-
-# The first visible window whose name matches, within a minute. Searched
-# again and again: a search fails as a whole when any window goes meanwhile.
-window() {
-  local id
-  for _ in $(seq 60); do
-    id=$(xdotool search --onlyvisible --name "$1" 2> /dev/null | head -n1) && [ -n "$id" ] && echo "$id" && return
-    sleep 1
-  done
-  return 1
-}
-
 step "unelevated, and into a folder outside Program Files: refused"
-rc=$(wine "$work/unelevated.exe" "\"$(windows_path "$setup_a")\" /S" | tr -d '\r')
+rc=$(wine "$unelevated" "\"$(windows_path "$setup_a")\" /S" | tr -d '\r')
 [ "$rc" = 740 ] || fail "unelevated: exit code $rc"
 rc=0; wine "$setup_a" /S '/D=C:\Tovik' || rc=$?
 [ $rc = 5 ] || fail "into C:\\Tovik: exit code $rc"
 [ -z "$(state)" ] && [ ! -e "$WINEPREFIX/drive_c/Tovik" ] || fail "changed: $(state)"
 
 step "install A ($(basename "$setup_a"))"
-wine "$setup_a" /S || fail "install A: exit code $?"
-program=$(ls "$WINEPREFIX"/drive_c/Program\ Files*/Tovik\ All\ In\ One/Tovik_All_In_One.exe)
+install_silently "$setup_a"
 folder=$(dirname "$program")
 windows_folder=$(wine winepath -w "$folder" | tr -d '\r')
 
 step "start the installed program"
-wine "$program" & pid=$!
-window '^Tovik All In One$' > /dev/null || fail "no window"
+start_program
 state > "$work/before"
 rc=0; wine "$work/setup-b.exe" /S || rc=$?
 [ $rc = 2 ] || fail "install B while the program runs: exit code $rc"
@@ -134,7 +94,7 @@ timeout 30 tail --pid=$pid -f /dev/null || fail "the program did not close"
 
 step "uninstall.exe replaced: B refuses to run it; with its hash recorded, runs it and stops when it fails"
 cp "$folder/uninstall.exe" "$work/uninstall.exe"
-cp "$work/unelevated.exe" "$folder/uninstall.exe"
+cp "$unelevated" "$folder/uninstall.exe"
 state > "$work/before"
 rc=0; wine "$work/setup-b.exe" /S || rc=$?
 [ $rc = 3 ] || fail "uninstall.exe replaced: exit code $rc"

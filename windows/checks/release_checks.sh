@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# A release cannot ship unsigned. TOVIK_RELEASE=1 scripts/windows-build
-# refuses before building, saying why, without a certificate, without a
-# time-stamping service, with a self-signed certificate, and without saying
-# where its sources are published; a signed file
-# without an RFC 3161 time stamp fails the release check. With a certificate
+# A release cannot ship unsigned. A Windows build configured with
+# TOVIK_RELEASE=ON refuses before anything is built (windows/release_ready.cmake
+# says why): without a certificate, without a time-stamping service, with a
+# self-signed certificate, and without saying where its sources are
+# published. A signed file without an RFC 3161 time stamp fails the release
+# check. With a certificate
 # issued by an authority and a time-stamping service on loopback, both made
 # here, a copy of the program is signed and passes.
 #
-#   scripts/windows-release-checks ARCH BUILD_DIR
+#   release_checks.sh PROGRAM.exe
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-arch=$1 build=$(cd "$2" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+program=$(realpath "$1")
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2> /dev/null || true; rm -rf "$work"' EXIT
 step() { echo "release-checks: $*"; }
@@ -20,8 +21,8 @@ cd "$work"
 # Refused, with this reason, before anything is built.
 refused() {
   local reason=$1 out; shift
-  out=$(env "${clean[@]}" "$@" TOVIK_RELEASE=1 "$root/scripts/windows-build" "$arch" 2>&1) && fail "a release was made: $*"
-  grep -qF "$reason" <<< "$out" || fail "expected \"$reason\", got: $out"
+  out=$(env "${clean[@]}" "$@" cmake -P "$root/windows/release_ready.cmake" 2>&1) && fail "a release was allowed: $*"
+  grep -qF "$reason" <<< "$(tr -s ' \n' ' ' <<< "$out")" || fail "expected \"$reason\", got: $out"   # CMake wraps lines
   step "refused: $reason"
 }
 
@@ -75,7 +76,7 @@ quiet openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Self" -keyout
 openssl pkcs12 -export -inkey self.key -in self.pem -out self.p12 -passout file:password
 refused "the certificate is self-signed" "${good[@]}" "${sources[@]}" TOVIK_SIGN_PKCS12="$work/self.p12"
 
-cp "$build/deploy/Tovik_All_In_One.exe" program.exe
+cp "$program" program.exe
 osslsigncode remove-signature -in program.exe -out unsigned.exe > /dev/null 2>&1 || cp program.exe unsigned.exe
 cp unsigned.exe no-stamp.exe
 env "${clean[@]}" "${good[@]:0:2}" "$root/scripts/windows-sign" no-stamp.exe
