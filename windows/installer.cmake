@@ -1,4 +1,4 @@
-# Makes the installer from the deployed folder: `cmake -P` with VERSION,
+# Makes the installer from the deployed folder: `cmake -P` with MAKENSIS, VERSION,
 # DEPLOY, OUTFILE, WIN64 (ON for the 64-bit twin), SIGNER (scripts/windows-sign,
 # used when TOVIK_SIGN_PKCS12 names a certificate as the installer is made)
 # and RELEASE (ON: every signed file must then carry an RFC 3161 time stamp).
@@ -9,7 +9,7 @@ endif()
 if(NOT "$ENV{TOVIK_SIGN_PKCS12}" STREQUAL "")
     list(APPEND defines -DSIGN=${SIGNER})
 endif()
-execute_process(COMMAND makensis -V2 ${defines} installer.nsi
+execute_process(COMMAND ${MAKENSIS} -V2 ${defines} installer.nsi
                 WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR} RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "makensis failed")
