@@ -17,7 +17,8 @@ private slots:
         QTest::newRow("prehashed") << demo << "" << true;
         QTest::newRow("legacy") << legacy << "" << true;
         QTest::newRow("CR LF") << demo << "\n → \r\n" << true;
-        QTest::newRow("over 4 KiB") << demo << "x\n → " + QString(4097 - 229, 'x') + '\n' << false; // 230 bytes with x
+        // The signature is 230 bytes with its comment "x"; this makes it 4,097.
+        QTest::newRow("over 4 KiB") << demo << "x\n → " + QString(4097 - 229, 'x') + '\n' << false;
         QTest::newRow("none published") << demo << "404" << false;
         QTest::newRow("catalogue byte") << legacy << "notes → notez" << false;
         QTest::newRow("key id byte") << demo << "9pdiHNvX → 9pdiHNvY" << false;

@@ -22,11 +22,14 @@ struct Face
     QStringList lines() const
     {
         const auto on = [](bool enabled) { return QString(enabled ? "on" : "off"); };
-        return QString("btnDownload '  %1 on\nbtnInstall '  Cài đặt' 1464966328_adept_installer %2\nbtnOpen 'Thư mục' "
-                       "1464039768_Folder %3\nbtnClose '  Đóng' 1452863351_cross-button on\ncbName %4\ncbVer %4\n"
-                       "lbl_Total %5\nlbl_Speed %6\nstatus %7\nprogressBar %8\nspeedTimer %9")
-                .arg(QString(busy ? "Dừng' 1452778310_Cancel" : "Tải về' 1498635164_download"), on(install), on(folder),
-                     on(!busy), total, speed, status, bar, QString(busy ? "1000 ms" : "off"))
+        const QString download = busy ? "Dừng' 1452778310_Cancel" : "Tải về' 1498635164_download";
+        return QString("btnDownload '  %1 on\n"
+                       "btnInstall '  Cài đặt' 1464966328_adept_installer %2\n"
+                       "btnOpen 'Thư mục' 1464039768_Folder %3\n"
+                       "btnClose '  Đóng' 1452863351_cross-button on\n"
+                       "cbName %4\ncbVer %4\nlbl_Total %5\nlbl_Speed %6\nstatus %7\nprogressBar %8\nspeedTimer %9")
+                .arg(download, on(install), on(folder), on(!busy), total, speed, status, bar,
+                     QString(busy ? "1000 ms" : "off"))
                 .split('\n');
     }
 };
